@@ -1,0 +1,40 @@
+# Entry points: `make run` (the panel against the simulated controller) and `make test`.
+# Both install what is missing (scripts/install-deps), configure with CMake + Ninja and build.
+
+BUILD ?= build
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build test test-asan test-tsan bench run soak fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DLAMP_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug"
+
+test-tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DLAMP_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
+
+bench: build
+	scripts/run-bench $(BUILD)
+
+run: build
+	@scripts/run-panel $(BUILD)
+
+clean:
+	rm -rf build build-asan build-tsan

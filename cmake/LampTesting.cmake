@@ -1,0 +1,34 @@
+# lamp_add_test(NAME <name> LABEL <component> [GUI] [TIMEOUT s] SOURCES <files...> LIBS <targets...>)
+# One GoogleTest executable per call. Every test case becomes its own ctest entry carrying the
+# component's label, so `ctest -L comlane` runs just that component. GUI tests get a main that
+# makes a QApplication on Qt's offscreen platform (tests/support); the others GoogleTest's own.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+set(LAMP_TEST_RUNTIME_DIR ${CMAKE_BINARY_DIR}/test-runtime)
+file(MAKE_DIRECTORY ${LAMP_TEST_RUNTIME_DIR})
+file(CHMOD ${LAMP_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
+function(lamp_add_test)
+  cmake_parse_arguments(T "GUI" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  if(T_GUI)
+    set(test_main lamp_gui_test_main)
+  else()
+    set(test_main GTest::gtest_main)
+  endif()
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${test_main} GTest::gtest GTest::gmock
+                                          Threads::Threads)
+  target_compile_definitions(${T_NAME} PRIVATE LAMP_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                                               LAMP_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS ${T_LABEL}
+      TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${LAMP_TEST_RUNTIME_DIR}")
+endfunction()
