@@ -4,6 +4,11 @@
 
 namespace wndmsg {
 
+// Standard window messages that the program sends to a push button (all parameters 0).
+inline constexpr unsigned WM_SETFOCUS = 0x0007;   // show the focus look and match `state`
+inline constexpr unsigned WM_KILLFOCUS = 0x0008;  // end the focus look
+inline constexpr unsigned WM_MOUSEMOVE = 0x0200;  // repaint to match `state`, no notification
+
 inline constexpr unsigned WM_CELL_CLICKED = 0x466;     // grid list -> its dialog (cell-click query)
 inline constexpr unsigned WM_CELL_CHANGED = 0x46B;     // grid list -> its dialog (cell edited)
 inline constexpr unsigned WM_BUTTON_PRESSED = 0x813;   // push button -> parent
