@@ -1,0 +1,38 @@
+#pragma once
+// ReplyFramer: cuts the controller's reply frames out of the received byte stream and commits
+// each to the ReplyRing. Its state lasts across chunks, so a frame cut across chunks is continued
+// with the next one.
+//
+// Bytes other than 0x5A between frames are skipped one by one. A frame is committed after as many
+// bytes as its length byte says; nothing else is checked (fixed byte, direction, end byte). A
+// length of 20 or more gives an empty (all-zero) entry after 20 bytes, which the dispatcher
+// ignores, and hunting resumes with the next byte. Lengths 0 to 2 give entries without a command
+// byte.
+//
+// Threads: the user-interface thread only (inside the delivery of WM_SERIAL_DATA).
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/reply_ring.h"
+
+namespace lamp {
+
+class ReplyFramer {
+public:
+  explicit ReplyFramer(ReplyRing& ring) noexcept : ring_(ring) {}
+
+  void Feed(const std::uint8_t* bytes, std::size_t count) noexcept;
+
+private:
+  enum class Mode { Hunting, Length, Body };
+
+  void Commit() noexcept;
+
+  ReplyRing& ring_;
+  Mode mode_ = Mode::Hunting;
+  std::uint8_t stored_ = 0;
+  std::uint8_t expected_ = 0;
+};
+
+} // namespace lamp
