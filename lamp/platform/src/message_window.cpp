@@ -1,0 +1,145 @@
+#include "platform/message_window.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+#include <algorithm>
+
+#include "platform/gui_calls.h"
+#include "platform/notify.h"
+
+namespace lamp {
+namespace {
+
+// The system's timers could not run faster than this.
+constexpr int kMinimumTimerMs = 10;
+
+const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class MessageEvent : public QEvent {
+public:
+  MessageEvent(unsigned message, WParam wParam, LParam lParam)
+      : QEvent(kMessageEvent), msg(message), w(wParam), l(lParam) {}
+  const unsigned msg;
+  const WParam w;
+  const LParam l;
+};
+
+} // namespace
+
+MessageWindow::MessageWindow(QObject& object)
+    : object_(object), life_(std::make_shared<WindowLife>()) {
+  life_->window = this;
+}
+
+MessageWindow::~MessageWindow() {
+  beginClose();
+}
+
+void MessageWindow::beginClose() {
+  if (closing_.exchange(true)) {
+    return;
+  }
+  life_->window = nullptr;
+  AbortGuiCalls(life_.get());
+  for (const auto& [id, qtId] : timers_) {
+    object_.killTimer(qtId);
+  }
+  timers_.clear();
+}
+
+LResult MessageWindow::SendMsg(unsigned msg, WParam wParam, LParam lParam) noexcept {
+  if (closing_) {
+    return 0;
+  }
+  if (IsGuiThread()) {
+    return dispatch(msg, wParam, lParam);
+  }
+  // The call is tagged with the life token: beginClose aborts it if the window closes first, so
+  // the lambda never runs on a window that is gone.
+  LResult result = 0;
+  (void)RunOnGui([&] { result = dispatch(msg, wParam, lParam); }, life_.get());
+  return result;
+}
+
+void MessageWindow::PostMsg(unsigned msg, WParam wParam, LParam lParam) noexcept {
+  if (!closing_) {
+    QCoreApplication::postEvent(&object_, new MessageEvent(msg, wParam, lParam));
+  }
+}
+
+void MessageWindow::onMessage(unsigned msg, Handler handler) {
+  handlers_[msg] = std::move(handler);
+}
+
+void MessageWindow::setTimer(int id, int ms) {
+  killTimer(id);
+  if (closing_) {
+    return;
+  }
+  const int qtId = object_.startTimer(std::max(ms, kMinimumTimerMs));
+  if (qtId != 0) {
+    timers_[id] = qtId;
+  }
+}
+
+void MessageWindow::killTimer(int id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end()) {
+    object_.killTimer(it->second);
+    timers_.erase(it);
+  }
+}
+
+wndmsg::MessageTarget* MessageWindow::TargetOf(QWidget* widget) {
+  return dynamic_cast<wndmsg::MessageTarget*>(widget);
+}
+
+LResult MessageWindow::defaultMessage(unsigned msg, WParam wParam, LParam lParam) {
+  if (msg == WM_NOTIFY && lParam != 0) {
+    const auto* header = reinterpret_cast<const NotifyHeader*>(lParam);
+    if (header->sender != nullptr && header->sender != this) {
+      return header->sender->SendMsg(WM_REFLECTED_NOTIFY, wParam, lParam);
+    }
+  }
+  return 0;
+}
+
+void MessageWindow::onTimer(int) {}
+
+bool MessageWindow::handleMessageEvent(QEvent* event) {
+  if (event->type() != kMessageEvent) {
+    return false;
+  }
+  const auto* message = static_cast<const MessageEvent*>(event);
+  if (!closing_) {
+    (void)dispatch(message->msg, message->w, message->l);
+  }
+  return true;
+}
+
+bool MessageWindow::handleTimerEvent(QTimerEvent* event) {
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [event](const auto& entry) { return entry.second == event->timerId(); });
+  if (it == timers_.end()) {
+    return false;
+  }
+  onTimer(it->first);
+  return true;
+}
+
+LResult MessageWindow::dispatch(unsigned msg, WParam wParam, LParam lParam) noexcept {
+  if (closing_) {
+    return 0;
+  }
+  try {
+    auto it = handlers_.find(msg);
+    if (it != handlers_.end()) {
+      return it->second(wParam, lParam);
+    }
+    return defaultMessage(msg, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
+}
+
+} // namespace lamp

@@ -1,0 +1,4 @@
+// Loaded at run time by the library loader tests.
+extern "C" int PlatformProbeAnswer() {
+  return 42;
+}
