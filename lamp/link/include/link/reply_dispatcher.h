@@ -1,0 +1,68 @@
+#pragma once
+// The reply dispatcher thread: takes one entry from the ReplyRing per pass of about 100 ms and has
+// it applied on the user-interface thread, waiting until it has been. The pause after each pass
+// bounds the thread's load, and so its pace: at most ten replies per second.
+//
+// The thread runs while `MachineState::workerRunning` is set; it checks the flag at the start of
+// every pass and clears it again when it ends. Stop() clears the flag and cuts the current pause
+// short. Join() waits for the thread; the owner of the windows must join it (servicing the
+// calls the thread makes onto the user-interface thread meanwhile) before those windows go.
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "link/machine_state.h"
+#include "link/reply_ring.h"
+
+namespace lamp {
+
+class ReplyDispatcher {
+public:
+  // Runs `apply` synchronously on the user-interface thread; returns false when the call was
+  // refused or aborted without running (the window is closing).
+  using RunOnGui = std::function<bool(const std::function<void()>& apply)>;
+  // Applies one entry; run through RunOnGui.
+  using ApplyEntry = std::function<void(const ReplyRing::Slot& entry)>;
+  // Joins the thread; the owner of the windows passes one that services cross-thread calls.
+  using JoinFn = std::function<void(std::jthread& thread)>;
+
+  static constexpr std::chrono::milliseconds kPassPeriod{100};
+
+  ReplyDispatcher(ReplyRing& ring, MachineState& state, RunOnGui runOnGui, ApplyEntry apply,
+                  std::chrono::milliseconds passPeriod = kPassPeriod);
+  // Stops and joins a thread that is still running (plainly: join with a servicing JoinFn first
+  // when the thread may be waiting for the user-interface thread).
+  ~ReplyDispatcher();
+  ReplyDispatcher(const ReplyDispatcher&) = delete;
+  ReplyDispatcher& operator=(const ReplyDispatcher&) = delete;
+
+  // Sets `workerRunning` and starts the thread. Nothing if it was already started.
+  void Start();
+  // Clears `workerRunning` and wakes the thread from its pause; does not wait. Any thread.
+  void Stop();
+  // Stop(), then waits for the thread with `join` (a plain join when empty). Owner's thread.
+  void Join(const JoinFn& join = {});
+  // True from Start() until the thread has ended. Any thread.
+  [[nodiscard]] bool Running() const noexcept { return running_.load(); }
+  // Entries applied so far. Any thread.
+  [[nodiscard]] std::uint64_t AppliedCount() const noexcept { return applied_.load(); }
+
+private:
+  void Run();
+
+  ReplyRing& ring_;
+  MachineState& state_;
+  RunOnGui runOnGui_;
+  ApplyEntry apply_;
+  std::chrono::milliseconds passPeriod_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::atomic<bool> running_{false};
+  std::atomic<std::uint64_t> applied_{0};
+  std::jthread thread_;
+};
+
+} // namespace lamp
