@@ -58,7 +58,9 @@ class SerialPort {
   // 0 on any failure, and the port is then closed: missing or busy device, a device that is not
   // a serial line, a baud rate of 0 or line settings the driver refuses.
   virtual int Open() = 0;
-  // Slot 4. Starts the transmit and receive threads. Nonzero if both were started.
+  // Slot 4. Starts the transmit and receive threads. Nonzero if both were started (or already
+  // run); 0 if the port is not open. First discards what the device buffered in either
+  // direction; every byte received after it returns reaches the owner.
   virtual int StartThreads() = 0;
   // Slot 5. Queues up to the free space of the 4096-byte transmit queue; returns the number of
   // bytes accepted. The rest is dropped.
