@@ -1,0 +1,371 @@
+#include "button_widget.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QThread>
+#include <algorithm>
+#include <wndmsg/messages.h>
+
+namespace knoblet {
+namespace {
+
+constexpr int kFlashMs = 120;
+constexpr int kCaptionMargin = 6;
+constexpr qreal kRadius = 6.0;
+
+QColor Mix(const QColor& a, const QColor& b, int percentOfB) {
+  const int t = std::clamp(percentOfB, 0, 100);
+  auto blend = [t](int x, int y) { return (x * (100 - t) + y * t) / 100; };
+  return QColor(blend(a.red(), b.red()), blend(a.green(), b.green()), blend(a.blue(), b.blue()));
+}
+
+}  // namespace
+
+ButtonWidget::ButtonWidget() {
+  ButtonObject::window = this;
+  target = this;
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_Hover);
+  setMouseTracking(false);
+  flash.setSingleShot(true);
+  flash.setInterval(kFlashMs);
+  QObject::connect(&flash, &QTimer::timeout, this, [this] { update(); });
+}
+
+int ButtonWidget::Create(const QString& caption, unsigned style, const QRect& rect,
+                         QWidget* parent, int id) {
+  if (created || parent == nullptr) {
+    return 0;
+  }
+  created = true;
+  buttonStyle = style;
+  setParent(parent);
+  setGeometry(rect);
+  setText(caption);
+  setProperty("controlId", id);
+  if ((style & kStyleVisible) != 0) {
+    show();
+  }
+  return 1;
+}
+
+int ButtonWidget::SetIndex(std::int32_t value) {
+  index = value;
+  return 1;
+}
+
+int ButtonWidget::Prepare() {
+  updateGeometry();
+  update();
+  return 1;
+}
+
+int ButtonWidget::SetBackdrop(const QColor& faceColour, int faceOpacity, const QColor& accentColour,
+                              int accentOpacity) {
+  hasBackdrop = true;
+  face = faceColour;
+  faceStrength = std::clamp(faceOpacity, 0, 100);
+  accent = accentColour;
+  accentStrength = std::clamp(accentOpacity, 0, 100);
+  update();
+  return 1;
+}
+
+int ButtonWidget::SetCaptionFont(int points, const QString& family, const QColor& colour, int bold,
+                                 const QColor& focus) {
+  if (points < 1 || points > 200) {
+    return 0;
+  }
+  QFont font(family);
+  font.setPointSize(points);
+  font.setBold(bold != 0);
+  captionFont = font;
+  captionColour = colour;
+  focusColour = focus;
+  hasCaptionFont = true;
+  update();
+  return 1;
+}
+
+int ButtonWidget::SetPressNotify(int flag) {
+  pressNotify = flag != 0;
+  return 1;
+}
+
+int ButtonWidget::SetIcons(const QPixmap& first, const QPixmap& second) {
+  firstIcon = first;
+  secondIcon = second;
+  update();
+  return 1;
+}
+
+wndmsg::LResult ButtonWidget::SendMsg(unsigned msg, wndmsg::WParam, wndmsg::LParam) noexcept {
+  try {
+    if (QThread::currentThread() == thread()) {
+      return HandleMsg(msg);
+    }
+    // If the button goes away before the GUI thread gets to the call, Qt drops the call and
+    // releases this thread; the result then stays 0.
+    wndmsg::LResult result = 0;
+    QMetaObject::invokeMethod(
+        this, [this, msg] { return HandleMsg(msg); }, Qt::BlockingQueuedConnection, &result);
+    return result;
+  } catch (...) {
+    return 0;
+  }
+}
+
+void ButtonWidget::PostMsg(unsigned msg, wndmsg::WParam, wndmsg::LParam) noexcept {
+  try {
+    QMetaObject::invokeMethod(this, [this, msg] { HandleMsg(msg); }, Qt::QueuedConnection);
+  } catch (...) {
+  }
+}
+
+wndmsg::LResult ButtonWidget::HandleMsg(unsigned msg) {
+  switch (msg) {
+    case wndmsg::WM_BUTTON_PRESS:
+      if (!IsTwoState()) {
+        flash.start();
+      }
+      Click();
+      return 1;
+    case wndmsg::WM_SETFOCUS:
+      focusLook = true;
+      update();
+      return 1;
+    case wndmsg::WM_KILLFOCUS:
+      focusLook = false;
+      update();
+      return 1;
+    case wndmsg::WM_MOUSEMOVE:
+      update();
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool ButtonWidget::Press() {
+  held = true;
+  heldInside = true;
+  update();
+  return !pressNotify || Notify(wndmsg::WM_BUTTON_PRESSED);
+}
+
+bool ButtonWidget::Release(bool inside) {
+  held = false;
+  heldInside = false;
+  update();
+  if (pressNotify && !Notify(wndmsg::WM_BUTTON_RELEASED)) {
+    return false;
+  }
+  return !inside || Click();
+}
+
+bool ButtonWidget::Click() {
+  if (IsTwoState()) {
+    state = state.load() != 0 ? 0 : 1;
+  }
+  update();
+  return Notify(wndmsg::WM_BUTTON_CLICKED);
+}
+
+bool ButtonWidget::Notify(unsigned msg) {
+  auto* owner = dynamic_cast<wndmsg::MessageTarget*>(parentWidget());
+  if (owner == nullptr) {
+    return true;
+  }
+  // The handler may destroy the parent and with it this button; the index it reads must outlive
+  // the button, so it gets a copy.
+  QPointer<ButtonWidget> alive(this);
+  std::int32_t copy = index;
+  owner->SendMsg(msg, reinterpret_cast<wndmsg::WParam>(&copy), 0);
+  return !alive.isNull();
+}
+
+bool ButtonWidget::event(QEvent* e) {
+  if (e->type() == QEvent::Shortcut) {
+    Click();
+    return true;
+  }
+  return QAbstractButton::event(e);
+}
+
+void ButtonWidget::mousePressEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton || held) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+  Press();
+}
+
+void ButtonWidget::mouseMoveEvent(QMouseEvent* e) {
+  if (!held) {
+    e->ignore();
+    return;
+  }
+  const bool inside = rect().contains(e->position().toPoint());
+  if (inside != heldInside) {
+    heldInside = inside;
+    update();
+  }
+}
+
+void ButtonWidget::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton || !held) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+  Release(rect().contains(e->position().toPoint()));
+}
+
+void ButtonWidget::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Space && !e->isAutoRepeat() && !held) {
+    Press();
+    return;
+  }
+  QWidget::keyPressEvent(e);
+}
+
+void ButtonWidget::keyReleaseEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Space && !e->isAutoRepeat() && held) {
+    Release(true);
+    return;
+  }
+  QWidget::keyReleaseEvent(e);
+}
+
+void ButtonWidget::focusInEvent(QFocusEvent*) { update(); }
+
+void ButtonWidget::focusOutEvent(QFocusEvent*) {
+  // Losing the keyboard focus in the middle of a Space press cancels it, as on other buttons.
+  focusLook = false;
+  if (held) {
+    Release(false);
+    return;
+  }
+  update();
+}
+
+void ButtonWidget::enterEvent(QEnterEvent*) { update(); }
+
+void ButtonWidget::leaveEvent(QEvent*) { update(); }
+
+QSize ButtonWidget::sizeHint() const {
+  const QSize icon = firstIcon.isNull() ? secondIcon.size() : firstIcon.size();
+  if (text().isEmpty() && icon.isValid()) {
+    return icon;
+  }
+  return QSize(96, 48);
+}
+
+bool ButtonWidget::Hot() const { return hasFocus() || focusLook || underMouse(); }
+
+void ButtonWidget::PaintFace(QPainter& p, bool sunk) const {
+  const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  QColor top = face;
+  top.setAlpha(face.alpha() * faceStrength / 100);
+  const int tint = sunk ? std::min(100, accentStrength * 2 + 10) : accentStrength;
+  QColor bottom = Mix(face, accent, tint);
+  bottom.setAlpha(top.alpha());
+  if (Hot() && !sunk) {
+    top = top.lighter(104);
+  }
+  QLinearGradient g(r.topLeft(), r.bottomLeft());
+  if (sunk) {
+    g.setColorAt(0.0, bottom);
+    g.setColorAt(1.0, top);
+  } else {
+    g.setColorAt(0.0, top);
+    g.setColorAt(0.45, top);
+    g.setColorAt(1.0, bottom);
+  }
+  QPainterPath path;
+  path.addRoundedRect(r, kRadius, kRadius);
+  p.fillPath(path, g);
+  // A thin light line under the top edge lifts a raised face; a sunk face has none.
+  if (!sunk) {
+    p.setPen(QPen(QColor(255, 255, 255, 170), 1.0));
+    p.drawLine(QPointF(r.left() + kRadius, r.top() + 1.5), QPointF(r.right() - kRadius, r.top() + 1.5));
+  }
+  p.setPen(QPen(accent.darker(sunk ? 170 : 135), 1.0));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(path);
+}
+
+void ButtonWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  if (!isEnabled()) {
+    p.setOpacity(0.45);
+  }
+  const bool pressedNow = (held && heldInside) || flash.isActive();
+  const bool down = state.load() != 0;
+  const bool sunk = down || pressedNow;
+  const bool second = down || (!IsTwoState() && (pressedNow || Hot()));
+
+  if (hasBackdrop) {
+    PaintFace(p, sunk);
+  }
+
+  QRect content = rect();
+  if (pressedNow) {
+    content.translate(1, 1);
+  }
+
+  const QPixmap& chosen = second ? secondIcon : firstIcon;
+  const QPixmap& icon = chosen.isNull() ? (second ? firstIcon : secondIcon) : chosen;
+  const bool hasCaption = !text().isEmpty();
+  QRect captionArea = content.adjusted(kCaptionMargin, 0, -kCaptionMargin, 0);
+  if (!icon.isNull()) {
+    const QRect room = hasCaption ? content.adjusted(kCaptionMargin, 2, 0, -2) : content;
+    QSize size = icon.deviceIndependentSize().toSize();
+    if (size.width() > room.width() || size.height() > room.height()) {
+      size.scale(room.size(), Qt::KeepAspectRatio);
+    }
+    QRect place(QPoint(0, 0), size);
+    place.moveCenter(room.center());
+    if (hasCaption) {
+      place.moveLeft(room.left());
+      if ((buttonStyle & kStyleCentred) != kStyleCentred) {
+        captionArea.setLeft(place.right() + kCaptionMargin);
+      }
+    }
+    p.drawPixmap(place, icon);
+  }
+
+  if (hasCaption) {
+    p.setFont(hasCaptionFont ? captionFont : font());
+    p.setPen(hasCaptionFont ? captionColour : palette().color(QPalette::ButtonText));
+    p.drawText(captionArea, Qt::AlignCenter | Qt::TextSingleLine, text());
+  }
+
+  if (hasFocus() || focusLook) {
+    p.setPen(QPen(focusColour, 1.0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), kRadius - 2, kRadius - 2);
+  }
+}
+
+}  // namespace knoblet
+
+extern "C" __attribute__((visibility("default"))) knoblet::ButtonObject* BtnClass() {
+  try {
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr || QThread::currentThread() != app->thread()) {
+      return nullptr;
+    }
+    return new knoblet::ButtonWidget;
+  } catch (...) {
+    return nullptr;
+  }
+}
