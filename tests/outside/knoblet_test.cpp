@@ -30,7 +30,7 @@ QPixmap Solid(const QColor& c) {
 }
 
 class KnobletTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     std::string error;
     factory = LoadFactory<knoblet::BtnClassFn>("libknoblet.so", "BtnClass", error);
@@ -79,7 +79,9 @@ TEST_F(KnobletTest, MouseGesturesNotifyWithTheIndexPointer) {
     std::vector<unsigned> expected;
   };
   const Case cases[] = {
-      {"click, press notify on", true, true,
+      {"click, press notify on",
+       true,
+       true,
        {WM_BUTTON_PRESSED, WM_BUTTON_RELEASED, WM_BUTTON_CLICKED}},
       {"click, press notify off", false, true, {WM_BUTTON_CLICKED}},
       {"released outside, press notify on", true, false, {WM_BUTTON_PRESSED, WM_BUTTON_RELEASED}},
@@ -167,8 +169,8 @@ TEST_F(KnobletTest, OperationsWorkInAnyOrderAfterCreate) {
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->Create("OK", knoblet::kStyleVisible, QRect(0, 0, 10, 10), nullptr, 1), 0)
       << "no parent";
-  ASSERT_NE(b->Create("AUTO", knoblet::kStyleChild | knoblet::kStyleVisible |
-                                  knoblet::kStyleTwoState,
+  ASSERT_NE(b->Create("AUTO",
+                      knoblet::kStyleChild | knoblet::kStyleVisible | knoblet::kStyleTwoState,
                       QRect(0, 0, 100, 100), parent.get(), 6008),
             0);
   EXPECT_EQ(b->Create("AUTO", 0, QRect(), parent.get(), 6008), 0) << "created once only";
@@ -185,8 +187,8 @@ TEST_F(KnobletTest, OperationsWorkInAnyOrderAfterCreate) {
   EXPECT_EQ(b->window->property("controlId").toInt(), 6008);
 
   QTest::mouseClick(b->window, Qt::LeftButton, {}, QPoint(60, 24));
-  EXPECT_EQ(Messages(), (std::vector<unsigned>{WM_BUTTON_PRESSED, WM_BUTTON_RELEASED,
-                                               WM_BUTTON_CLICKED}));
+  EXPECT_EQ(Messages(),
+            (std::vector<unsigned>{WM_BUTTON_PRESSED, WM_BUTTON_RELEASED, WM_BUTTON_CLICKED}));
   EXPECT_EQ(recorder.messages.back().index, 8);
   EXPECT_EQ(b->state, 1);
 }
@@ -239,4 +241,4 @@ TEST_F(KnobletTest, AHandlerMayDestroyTheButtonsWindow) {
   EXPECT_EQ(Messages(), (std::vector<unsigned>{WM_BUTTON_CLICKED}));
 }
 
-}  // namespace
+} // namespace

@@ -4,8 +4,8 @@
 // the messages its children send.
 
 #include <QWidget>
-#include <dlfcn.h>
 #include <cstdint>
+#include <dlfcn.h>
 #include <functional>
 #include <string>
 #include <thread>
@@ -16,8 +16,7 @@ namespace outside_test {
 
 // The factory `symbol` of lib<name>.so in the build's bin folder, or null (with the reason in
 // `error`).
-template <typename Fn>
-Fn LoadFactory(const char* library, const char* symbol, std::string& error) {
+template <typename Fn> Fn LoadFactory(const char* library, const char* symbol, std::string& error) {
   const std::string path = std::string(LAMP_BIN_DIR) + "/" + library;
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle == nullptr) {
@@ -33,7 +32,7 @@ Fn LoadFactory(const char* library, const char* symbol, std::string& error) {
 
 struct Received {
   unsigned msg;
-  std::int32_t index;  // read through wParam during the handling
+  std::int32_t index; // read through wParam during the handling
   bool onGuiThread;
 };
 
@@ -45,15 +44,14 @@ struct Recorder {
 };
 
 class RecordingParent : public QWidget, public wndmsg::MessageTarget {
- public:
+public:
   explicit RecordingParent(Recorder& r, QWidget* parent = nullptr) : QWidget(parent), recorder(r) {
     resize(400, 200);
   }
 
   wndmsg::LResult SendMsg(unsigned msg, wndmsg::WParam wParam, wndmsg::LParam) noexcept override {
     const auto* index = reinterpret_cast<const std::int32_t*>(wParam);
-    Received r{msg, index != nullptr ? *index : -1,
-               std::this_thread::get_id() == guiThread};
+    Received r{msg, index != nullptr ? *index : -1, std::this_thread::get_id() == guiThread};
     recorder.messages.push_back(r);
     if (recorder.onMessage) {
       recorder.onMessage(r);
@@ -62,9 +60,9 @@ class RecordingParent : public QWidget, public wndmsg::MessageTarget {
   }
   void PostMsg(unsigned, wndmsg::WParam, wndmsg::LParam) noexcept override {}
 
- private:
+private:
   Recorder& recorder;
   std::thread::id guiThread = std::this_thread::get_id();
 };
 
-}  // namespace outside_test
+} // namespace outside_test

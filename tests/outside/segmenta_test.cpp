@@ -19,11 +19,11 @@ const QColor kLit(248, 168, 97);
 const QColor kCursorColour(0, 200, 255);
 
 class SegmentaTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     std::string error;
-    factory = LoadFactory<segmenta::DigitalCharClassFn>("libsegmenta.so", "DigitalCharClass",
-                                                        error);
+    factory =
+        LoadFactory<segmenta::DigitalCharClassFn>("libsegmenta.so", "DigitalCharClass", error);
     ASSERT_NE(factory, nullptr) << error;
     parent = std::make_unique<RecordingParent>(recorder);
     parent->show();
@@ -33,8 +33,9 @@ class SegmentaTest : public ::testing::Test {
   segmenta::DigitDisplay* Make(std::int32_t index) {
     segmenta::DigitDisplay* d = factory();
     EXPECT_NE(d, nullptr);
-    EXPECT_NE(d->Create("", segmenta::kStyleChild | segmenta::kStyleVisible |
-                                segmenta::kStyleSunken | segmenta::kStyleNotify,
+    EXPECT_NE(d->Create("",
+                        segmenta::kStyleChild | segmenta::kStyleVisible | segmenta::kStyleSunken |
+                            segmenta::kStyleNotify,
                         QRect(0, 0, 300, 100), parent.get(), 0xFFFF),
               0);
     EXPECT_NE(d->SetDigitColours(kLit, QColor(0, 0, 0), QColor(150, 150, 150)), 0);
@@ -99,10 +100,10 @@ TEST_F(SegmentaTest, StepsChangeTheCursorDigitWithinTheRange) {
     bool changed;
   };
   const Case cases[] = {
-      {0, 3, true, 1, true},         {0, 2, true, 10, true},       {0, 0, true, 1000, true},
-      {250, 1, false, 150, true},    {995, 2, true, 1000, true},   {1000, 3, true, 1000, false},
-      {5, 2, false, 0, true},        {0, 3, false, 0, false},      {1500, 3, false, 1000, true},
-      {-20, 2, true, 0, true},       {999, 3, true, 1000, true},   {1000, 0, false, 0, true},
+      {0, 3, true, 1, true},      {0, 2, true, 10, true},     {0, 0, true, 1000, true},
+      {250, 1, false, 150, true}, {995, 2, true, 1000, true}, {1000, 3, true, 1000, false},
+      {5, 2, false, 0, true},     {0, 3, false, 0, false},    {1500, 3, false, 1000, true},
+      {-20, 2, true, 0, true},    {999, 3, true, 1000, true}, {1000, 0, false, 0, true},
   };
   segmenta::DigitDisplay* d = Make(0);
   for (const Case& c : cases) {
@@ -180,7 +181,8 @@ std::vector<int> CountPerCell(const QImage& image, int cells, const QColor& colo
     for (int x = 0; x < image.width(); ++x) {
       const QColor c = image.pixelColor(x, y);
       if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-              std::abs(c.blue() - colour.blue()) < 12) {
+              std::abs(c.blue() - colour.blue()) <
+          12) {
         ++counts[x * cells / image.width()];
       }
     }
@@ -210,4 +212,4 @@ TEST_F(SegmentaTest, DrawsSegmentsPerCellAndMarksTheCursorDigit) {
   EXPECT_EQ(CountPerCell(d->window->grab().toImage(), 4, kLit)[0], 0);
 }
 
-}  // namespace
+} // namespace

@@ -24,7 +24,7 @@ QColor Mix(const QColor& a, const QColor& b, int percentOfB) {
   return QColor(blend(a.red(), b.red()), blend(a.green(), b.green()), blend(a.blue(), b.blue()));
 }
 
-}  // namespace
+} // namespace
 
 ButtonWidget::ButtonWidget() {
   ButtonObject::window = this;
@@ -37,8 +37,8 @@ ButtonWidget::ButtonWidget() {
   QObject::connect(&flash, &QTimer::timeout, this, [this] { update(); });
 }
 
-int ButtonWidget::Create(const QString& caption, unsigned style, const QRect& rect,
-                         QWidget* parent, int id) {
+int ButtonWidget::Create(const QString& caption, unsigned style, const QRect& rect, QWidget* parent,
+                         int id) {
   if (created || parent == nullptr) {
     return 0;
   }
@@ -122,32 +122,33 @@ wndmsg::LResult ButtonWidget::SendMsg(unsigned msg, wndmsg::WParam, wndmsg::LPar
 
 void ButtonWidget::PostMsg(unsigned msg, wndmsg::WParam, wndmsg::LParam) noexcept {
   try {
-    QMetaObject::invokeMethod(this, [this, msg] { HandleMsg(msg); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, msg] { HandleMsg(msg); }, Qt::QueuedConnection);
   } catch (...) {
   }
 }
 
 wndmsg::LResult ButtonWidget::HandleMsg(unsigned msg) {
   switch (msg) {
-    case wndmsg::WM_BUTTON_PRESS:
-      if (!IsTwoState()) {
-        flash.start();
-      }
-      Click();
-      return 1;
-    case wndmsg::WM_SETFOCUS:
-      focusLook = true;
-      update();
-      return 1;
-    case wndmsg::WM_KILLFOCUS:
-      focusLook = false;
-      update();
-      return 1;
-    case wndmsg::WM_MOUSEMOVE:
-      update();
-      return 1;
-    default:
-      return 0;
+  case wndmsg::WM_BUTTON_PRESS:
+    if (!IsTwoState()) {
+      flash.start();
+    }
+    Click();
+    return 1;
+  case wndmsg::WM_SETFOCUS:
+    focusLook = true;
+    update();
+    return 1;
+  case wndmsg::WM_KILLFOCUS:
+    focusLook = false;
+    update();
+    return 1;
+  case wndmsg::WM_MOUSEMOVE:
+    update();
+    return 1;
+  default:
+    return 0;
   }
 }
 
@@ -243,7 +244,9 @@ void ButtonWidget::keyReleaseEvent(QKeyEvent* e) {
   QWidget::keyReleaseEvent(e);
 }
 
-void ButtonWidget::focusInEvent(QFocusEvent*) { update(); }
+void ButtonWidget::focusInEvent(QFocusEvent*) {
+  update();
+}
 
 void ButtonWidget::focusOutEvent(QFocusEvent*) {
   // Losing the keyboard focus in the middle of a Space press cancels it, as on other buttons.
@@ -255,9 +258,13 @@ void ButtonWidget::focusOutEvent(QFocusEvent*) {
   update();
 }
 
-void ButtonWidget::enterEvent(QEnterEvent*) { update(); }
+void ButtonWidget::enterEvent(QEnterEvent*) {
+  update();
+}
 
-void ButtonWidget::leaveEvent(QEvent*) { update(); }
+void ButtonWidget::leaveEvent(QEvent*) {
+  update();
+}
 
 QSize ButtonWidget::sizeHint() const {
   const QSize icon = firstIcon.isNull() ? secondIcon.size() : firstIcon.size();
@@ -267,7 +274,9 @@ QSize ButtonWidget::sizeHint() const {
   return QSize(96, 48);
 }
 
-bool ButtonWidget::Hot() const { return hasFocus() || focusLook || underMouse(); }
+bool ButtonWidget::Hot() const {
+  return hasFocus() || focusLook || underMouse();
+}
 
 void ButtonWidget::PaintFace(QPainter& p, bool sunk) const {
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -294,7 +303,8 @@ void ButtonWidget::PaintFace(QPainter& p, bool sunk) const {
   // A thin light line under the top edge lifts a raised face; a sunk face has none.
   if (!sunk) {
     p.setPen(QPen(QColor(255, 255, 255, 170), 1.0));
-    p.drawLine(QPointF(r.left() + kRadius, r.top() + 1.5), QPointF(r.right() - kRadius, r.top() + 1.5));
+    p.drawLine(QPointF(r.left() + kRadius, r.top() + 1.5),
+               QPointF(r.right() - kRadius, r.top() + 1.5));
   }
   p.setPen(QPen(accent.darker(sunk ? 170 : 135), 1.0));
   p.setBrush(Qt::NoBrush);
@@ -356,7 +366,7 @@ void ButtonWidget::paintEvent(QPaintEvent*) {
   }
 }
 
-}  // namespace knoblet
+} // namespace knoblet
 
 extern "C" __attribute__((visibility("default"))) knoblet::ButtonObject* BtnClass() {
   try {

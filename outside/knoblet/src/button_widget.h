@@ -12,7 +12,7 @@ namespace knoblet {
 class ButtonWidget final : public QAbstractButton,
                            public ButtonObject,
                            public wndmsg::MessageTarget {
- public:
+public:
   ButtonWidget();
 
   int Create(const QString& caption, unsigned style, const QRect& rect, QWidget* parent,
@@ -32,7 +32,7 @@ class ButtonWidget final : public QAbstractButton,
 
   QSize sizeHint() const override;
 
- protected:
+protected:
   bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
@@ -45,7 +45,7 @@ class ButtonWidget final : public QAbstractButton,
   void enterEvent(QEnterEvent* e) override;
   void leaveEvent(QEvent* e) override;
 
- private:
+private:
   wndmsg::LResult HandleMsg(unsigned msg);
   // Operator gestures. Each returns false when the button was destroyed by a handler of its
   // notification, so the caller must not touch it any more.
@@ -77,10 +77,10 @@ class ButtonWidget final : public QAbstractButton,
   QPixmap firstIcon;
   QPixmap secondIcon;
 
-  bool held = false;        // left button or Space went down on the button and is still down
-  bool heldInside = false;  // the pointer is inside while held
-  bool focusLook = false;   // WM_SETFOCUS arrived and no WM_KILLFOCUS since
-  QTimer flash;             // shows a push button pressed for a moment after WM_BUTTON_PRESS
+  bool held = false;       // left button or Space went down on the button and is still down
+  bool heldInside = false; // the pointer is inside while held
+  bool focusLook = false;  // WM_SETFOCUS arrived and no WM_KILLFOCUS since
+  QTimer flash;            // shows a push button pressed for a moment after WM_BUTTON_PRESS
 };
 
-}  // namespace knoblet
+} // namespace knoblet

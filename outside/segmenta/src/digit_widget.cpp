@@ -24,7 +24,7 @@ QColor Mix(const QColor& a, const QColor& b, int percentOfB) {
   return QColor(blend(a.red(), b.red()), blend(a.green(), b.green()), blend(a.blue(), b.blue()));
 }
 
-}  // namespace
+} // namespace
 
 DigitWidget::DigitWidget() : format(*LevelFormat::Parse(QStringLiteral("%04d"))) {
   DigitDisplay::window = this;
@@ -131,9 +131,13 @@ int DigitWidget::GetCursorDigit() {
   return c;
 }
 
-int DigitWidget::StepUp() { return Step(+1); }
+int DigitWidget::StepUp() {
+  return Step(+1);
+}
 
-int DigitWidget::StepDown() { return Step(-1); }
+int DigitWidget::StepDown() {
+  return Step(-1);
+}
 
 int DigitWidget::CursorLeft() {
   const int c = Cursor();
@@ -169,7 +173,9 @@ int DigitWidget::Cells() const {
   return std::max<int>(1, static_cast<int>(longest));
 }
 
-int DigitWidget::Cursor() const { return std::clamp<int>(cursorDigit, 0, Cells() - 1); }
+int DigitWidget::Cursor() const {
+  return std::clamp<int>(cursorDigit, 0, Cells() - 1);
+}
 
 int DigitWidget::Step(int direction) {
   const std::int64_t now = level;
@@ -181,8 +187,8 @@ int DigitWidget::Step(int direction) {
        ++i) {
     unit *= format.Base();
   }
-  level = static_cast<std::int32_t>(std::clamp<std::int64_t>(now + direction * unit, rangeMin,
-                                                             rangeMax));
+  level = static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(now + direction * unit, rangeMin, rangeMax));
   return ShowLevel();
 }
 
@@ -231,7 +237,9 @@ void DigitWidget::mouseReleaseEvent(QMouseEvent* e) {
   }
 }
 
-QSize DigitWidget::sizeHint() const { return QSize(28 * Cells() + 2 * (kEdge + kPadding), 60); }
+QSize DigitWidget::sizeHint() const {
+  return QSize(28 * Cells() + 2 * (kEdge + kPadding), 60);
+}
 
 void DigitWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
@@ -254,8 +262,8 @@ void DigitWidget::paintEvent(QPaintEvent*) {
   p.setBrush(Qt::NoBrush);
   p.drawRect(rect().adjusted(edge - 1, edge - 1, -edge, -edge));
 
-  const QRect area = rect().adjusted(edge + kPadding, edge + kPadding, -edge - kPadding,
-                                     -edge - kPadding);
+  const QRect area =
+      rect().adjusted(edge + kPadding, edge + kPadding, -edge - kPadding, -edge - kPadding);
   const int cells = Cells();
   if (area.width() < 2 * cells || area.height() < 8) {
     return;
@@ -289,13 +297,13 @@ void DigitWidget::paintEvent(QPaintEvent*) {
   // A soft halo under the lit segments, then the segments themselves.
   QColor halo = litColour;
   halo.setAlpha(70);
-  p.strokePath(lit, QPen(halo, std::max<qreal>(1.0, thickness * 0.45), Qt::SolidLine,
-                         Qt::RoundCap, Qt::RoundJoin));
+  p.strokePath(lit, QPen(halo, std::max<qreal>(1.0, thickness * 0.45), Qt::SolidLine, Qt::RoundCap,
+                         Qt::RoundJoin));
   p.setBrush(litColour);
   p.drawPath(lit);
 }
 
-}  // namespace segmenta
+} // namespace segmenta
 
 extern "C" __attribute__((visibility("default"))) segmenta::DigitDisplay* DigitalCharClass() {
   try {

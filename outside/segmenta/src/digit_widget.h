@@ -10,7 +10,7 @@
 namespace segmenta {
 
 class DigitWidget final : public QWidget, public DigitDisplay {
- public:
+public:
   DigitWidget();
 
   int Create(const QString& text, unsigned style, const QRect& rect, QWidget* parent,
@@ -34,13 +34,13 @@ class DigitWidget final : public QWidget, public DigitDisplay {
 
   QSize sizeHint() const override;
 
- protected:
+protected:
   void paintEvent(QPaintEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
 
- private:
+private:
   QString Format(int value) const;
   int Cells() const;
   int Cursor() const;
@@ -69,4 +69,4 @@ class DigitWidget final : public QWidget, public DigitDisplay {
   bool secondOfDouble = false; // the press under way is the second of a double-click
 };
 
-}  // namespace segmenta
+} // namespace segmenta

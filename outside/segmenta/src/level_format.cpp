@@ -24,7 +24,7 @@ bool ReadField(const QByteArray& s, qsizetype& i) {
   return value <= kMaxField;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<LevelFormat> LevelFormat::Parse(const QString& source) {
   LevelFormat f;
@@ -85,4 +85,4 @@ QString LevelFormat::Apply(int value) const {
   return QString::fromUtf8(buffer, std::min<int>(n, sizeof buffer - 1));
 }
 
-}  // namespace segmenta
+} // namespace segmenta

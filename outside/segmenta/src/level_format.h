@@ -2,14 +2,14 @@
 // A printf-style format for one integer, checked before use so that a caller's format text can
 // never make the formatting read arguments that are not there.
 
-#include <QString>
 #include <QByteArray>
+#include <QString>
 #include <optional>
 
 namespace segmenta {
 
 class LevelFormat {
- public:
+public:
   // The format if `text` holds exactly one integer conversion (see DigitDisplay::SetFormat),
   // otherwise nothing.
   static std::optional<LevelFormat> Parse(const QString& text);
@@ -18,10 +18,10 @@ class LevelFormat {
   // 16 for %x / %X, 8 for %o, else 10: the place value of one digit step.
   int Base() const { return base; }
 
- private:
+private:
   QByteArray text;
   bool isUnsigned = false;
   int base = 10;
 };
 
-}  // namespace segmenta
+} // namespace segmenta

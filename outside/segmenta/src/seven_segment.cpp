@@ -7,19 +7,19 @@
 namespace segmenta {
 namespace {
 
-constexpr qreal kLean = 0.09;  // horizontal shift per unit of height, toward the top right
+constexpr qreal kLean = 0.09; // horizontal shift per unit of height, toward the top right
 
 QPolygonF Horizontal(qreal x0, qreal x1, qreal y, qreal h) {
-  return QPolygonF({{x0, y}, {x0 + h, y - h}, {x1 - h, y - h}, {x1, y}, {x1 - h, y + h},
-                    {x0 + h, y + h}});
+  return QPolygonF(
+      {{x0, y}, {x0 + h, y - h}, {x1 - h, y - h}, {x1, y}, {x1 - h, y + h}, {x0 + h, y + h}});
 }
 
 QPolygonF Vertical(qreal x, qreal y0, qreal y1, qreal h) {
-  return QPolygonF({{x, y0}, {x + h, y0 + h}, {x + h, y1 - h}, {x, y1}, {x - h, y1 - h},
-                    {x - h, y0 + h}});
+  return QPolygonF(
+      {{x, y0}, {x + h, y0 + h}, {x + h, y1 - h}, {x, y1}, {x - h, y1 - h}, {x - h, y0 + h}});
 }
 
-}  // namespace
+} // namespace
 
 std::uint8_t SegmentMask(QChar c) {
   static constexpr std::array<std::uint8_t, 16> kHex = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D,
@@ -48,13 +48,13 @@ void AddSegments(const QRectF& box, qreal thickness, std::uint8_t mask, QPainter
   const qreal bottom = box.bottom() - h;
   const qreal mid = (top + bottom) / 2;
   const std::array<QPolygonF, 7> segments = {
-      Horizontal(left + gap, right - gap, top, h),     // a
-      Vertical(right, top + gap, mid - gap, h),        // b
-      Vertical(right, mid + gap, bottom - gap, h),     // c
-      Horizontal(left + gap, right - gap, bottom, h),  // d
-      Vertical(left, mid + gap, bottom - gap, h),      // e
-      Vertical(left, top + gap, mid - gap, h),         // f
-      Horizontal(left + gap, right - gap, mid, h),     // g
+      Horizontal(left + gap, right - gap, top, h),    // a
+      Vertical(right, top + gap, mid - gap, h),       // b
+      Vertical(right, mid + gap, bottom - gap, h),    // c
+      Horizontal(left + gap, right - gap, bottom, h), // d
+      Vertical(left, mid + gap, bottom - gap, h),     // e
+      Vertical(left, top + gap, mid - gap, h),        // f
+      Horizontal(left + gap, right - gap, mid, h),    // g
   };
   QTransform lean;
   lean.translate(box.center().x(), box.center().y());
@@ -67,4 +67,4 @@ void AddSegments(const QRectF& box, qreal thickness, std::uint8_t mask, QPainter
   }
 }
 
-}  // namespace segmenta
+} // namespace segmenta

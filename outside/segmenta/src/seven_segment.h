@@ -17,4 +17,4 @@ std::uint8_t SegmentMask(QChar c);
 void AddSegments(const QRectF& box, qreal thickness, std::uint8_t mask, QPainterPath& lit,
                  QPainterPath& unlit);
 
-}  // namespace segmenta
+} // namespace segmenta

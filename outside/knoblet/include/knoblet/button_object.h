@@ -21,7 +21,8 @@
 //   WM_BUTTON_CLICKED   it came up inside the button, or WM_BUTTON_PRESS arrived; a two-state
 //                       button has flipped `state` before this is sent
 //
-// Messages the button accepts through `target` (parameters 0; the numbers are in wndmsg/messages.h):
+// Messages the button accepts through `target` (parameters 0; the numbers are in
+// wndmsg/messages.h):
 //   WM_BUTTON_PRESS  act exactly as on a click: flip a two-state button's `state`, repaint, send
 //                    WM_BUTTON_CLICKED (a push button also shows its pressed look for a moment)
 //   WM_SETFOCUS      start the focus look (a frame in the caption's second colour) and repaint
@@ -45,15 +46,15 @@
 namespace knoblet {
 
 // Style bits of `Create`. The low four bits choose the kind.
-inline constexpr unsigned kStylePush = 0x0000;      // push button
-inline constexpr unsigned kStyleTwoState = 0x0002;  // flips between up and down on each click
-inline constexpr unsigned kStyleCentred = 0x0F00;   // caption centred both ways (else beside icon)
+inline constexpr unsigned kStylePush = 0x0000;     // push button
+inline constexpr unsigned kStyleTwoState = 0x0002; // flips between up and down on each click
+inline constexpr unsigned kStyleCentred = 0x0F00;  // caption centred both ways (else beside icon)
 inline constexpr unsigned kStyleKindMask = 0x000F;
-inline constexpr unsigned kStyleVisible = 0x10000000;  // shown at once
-inline constexpr unsigned kStyleChild = 0x40000000;    // accepted; every button is a child
+inline constexpr unsigned kStyleVisible = 0x10000000; // shown at once
+inline constexpr unsigned kStyleChild = 0x40000000;   // accepted; every button is a child
 
 class ButtonObject {
- public:
+public:
   // 1 = down (on), 0 = up (off). Write it and then send WM_SETFOCUS + WM_MOUSEMOVE (or call
   // window->update()) to repaint without a notification.
   std::atomic<std::int32_t> state{0};
@@ -86,14 +87,14 @@ class ButtonObject {
   // 7. The icons for up and down; a null pixmap shows no icon in that state.
   virtual int SetIcons(const QPixmap& first, const QPixmap& second) = 0;
 
- protected:
+protected:
   ButtonObject() = default;
   ~ButtonObject() = default;
 };
 
 using BtnClassFn = ButtonObject* (*)();
 
-}  // namespace knoblet
+} // namespace knoblet
 
 // The factory: a new button object without a window parent yet. Null when no QApplication runs
 // or when called from a thread other than the GUI thread.

@@ -40,13 +40,13 @@
 namespace segmenta {
 
 // Style bits of `Create`.
-inline constexpr unsigned kStyleNotify = 0x0100;       // send the two notifications
-inline constexpr unsigned kStyleSunken = 0x1000;       // sunken edge around the digits
-inline constexpr unsigned kStyleVisible = 0x10000000;  // shown at once
-inline constexpr unsigned kStyleChild = 0x40000000;    // accepted; every display is a child
+inline constexpr unsigned kStyleNotify = 0x0100;      // send the two notifications
+inline constexpr unsigned kStyleSunken = 0x1000;      // sunken edge around the digits
+inline constexpr unsigned kStyleVisible = 0x10000000; // shown at once
+inline constexpr unsigned kStyleChild = 0x40000000;   // accepted; every display is a child
 
 class DigitDisplay {
- public:
+public:
   // The number shown (after ShowLevel); StepUp and StepDown change it.
   std::atomic<std::int32_t> level{0};
   // The digit under the cursor, 0 = leftmost; starts on the rightmost digit of the default
@@ -65,8 +65,7 @@ class DigitDisplay {
   // 3. Colour B: the rim inside the edge.
   virtual int SetColourB(const QColor& colour) = 0;
   // 4. Lit segments, the display's ground, unlit segments (drawn as a faint ghost on the ground).
-  virtual int SetDigitColours(const QColor& lit, const QColor& background,
-                              const QColor& unlit) = 0;
+  virtual int SetDigitColours(const QColor& lit, const QColor& background, const QColor& unlit) = 0;
   // 5. The integer that the notifications point at (0 until set).
   virtual int SetIndex(std::int32_t index) = 0;
   // 6. A printf format with exactly one integer conversion (%d, %i, %u, %x, %X or %o, with
@@ -98,14 +97,14 @@ class DigitDisplay {
   virtual int CursorLeft() = 0;
   virtual int CursorRight() = 0;
 
- protected:
+protected:
   DigitDisplay() = default;
   ~DigitDisplay() = default;
 };
 
 using DigitalCharClassFn = DigitDisplay* (*)();
 
-}  // namespace segmenta
+} // namespace segmenta
 
 // The factory: a new display without a window parent yet. Null when no QApplication runs or when
 // called from a thread other than the GUI thread.
