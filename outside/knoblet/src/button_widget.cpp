@@ -1,6 +1,7 @@
 #include "button_widget.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -274,6 +275,32 @@ QSize ButtonWidget::sizeHint() const {
   return QSize(96, 48);
 }
 
+void ButtonWidget::PaintCaption(QPainter& p, const QRect& full, int iconRight) const {
+  // Centred on the whole button when the style asks for it and the text clears the icon;
+  // otherwise centred in the room right of the icon, with the font made smaller if the caption
+  // would not fit there.
+  QFont f = hasCaptionFont ? captionFont : font();
+  const QString caption = text();
+  QRect area = full;
+  const int beside = iconRight > full.left() ? iconRight + kCaptionMargin : full.left();
+  const qreal width = QFontMetricsF(f).horizontalAdvance(caption);
+  const bool centred = (buttonStyle & kStyleCentred) == kStyleCentred;
+  if (!centred || full.center().x() - width / 2 < beside) {
+    area.setLeft(beside);
+  }
+  if (width > area.width() && area.width() > 0) {
+    const qreal scale = area.width() / width;
+    if (f.pointSizeF() > 0) {
+      f.setPointSizeF(std::max<qreal>(5.0, f.pointSizeF() * scale));
+    } else {
+      f.setPixelSize(std::max(7, static_cast<int>(f.pixelSize() * scale)));
+    }
+  }
+  p.setFont(f);
+  p.setPen(hasCaptionFont ? captionColour : palette().color(QPalette::ButtonText));
+  p.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, caption);
+}
+
 bool ButtonWidget::Hot() const {
   return hasFocus() || focusLook || underMouse();
 }
@@ -335,7 +362,7 @@ void ButtonWidget::paintEvent(QPaintEvent*) {
   const QPixmap& chosen = second ? secondIcon : firstIcon;
   const QPixmap& icon = chosen.isNull() ? (second ? firstIcon : secondIcon) : chosen;
   const bool hasCaption = !text().isEmpty();
-  QRect captionArea = content.adjusted(kCaptionMargin, 0, -kCaptionMargin, 0);
+  int iconRight = content.left();
   if (!icon.isNull()) {
     const QRect room = hasCaption ? content.adjusted(kCaptionMargin, 2, 0, -2) : content;
     QSize size = icon.deviceIndependentSize().toSize();
@@ -346,17 +373,13 @@ void ButtonWidget::paintEvent(QPaintEvent*) {
     place.moveCenter(room.center());
     if (hasCaption) {
       place.moveLeft(room.left());
-      if ((buttonStyle & kStyleCentred) != kStyleCentred) {
-        captionArea.setLeft(place.right() + kCaptionMargin);
-      }
+      iconRight = place.right();
     }
     p.drawPixmap(place, icon);
   }
 
   if (hasCaption) {
-    p.setFont(hasCaptionFont ? captionFont : font());
-    p.setPen(hasCaptionFont ? captionColour : palette().color(QPalette::ButtonText));
-    p.drawText(captionArea, Qt::AlignCenter | Qt::TextSingleLine, text());
+    PaintCaption(p, content.adjusted(kCaptionMargin, 0, -kCaptionMargin, 0), iconRight);
   }
 
   if (hasFocus() || focusLook) {

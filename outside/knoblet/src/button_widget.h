@@ -57,6 +57,7 @@ private:
   bool IsTwoState() const { return (buttonStyle & kStyleKindMask) == kStyleTwoState; }
   bool Hot() const;
   void PaintFace(QPainter& p, bool sunk) const;
+  void PaintCaption(QPainter& p, const QRect& full, int iconRight) const;
 
   unsigned buttonStyle = kStylePush;
   bool created = false;
