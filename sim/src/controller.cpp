@@ -1,0 +1,564 @@
+#include "sim/controller.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint8_t kStart = 0x5A;
+constexpr std::uint8_t kFixed = 0x01;
+constexpr std::uint8_t kEnd = 0x03;
+constexpr std::size_t kShortestFrame = 6;
+constexpr std::size_t kLongestFrame = 32;
+constexpr auto kFrameTimeout = std::chrono::milliseconds(200);
+
+constexpr std::uint8_t kReplyAutoStopped = 13;
+constexpr std::uint8_t kReplyAutoStep = 14;
+constexpr std::uint8_t kReplyOnOff = 17;
+constexpr std::uint8_t kUnsolicitedDirection = 0;
+
+constexpr int kModeBSteps = 32;
+constexpr int kAmbient = 25;
+
+// A reply frame under construction.
+class Frame {
+public:
+  Frame(std::uint8_t command, std::uint8_t direction)
+      : bytes_{kStart, 0, kFixed, command, direction} {}
+  Frame& U8(int value) {
+    bytes_.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    return *this;
+  }
+  Frame& Le16(int value) {
+    bytes_.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    bytes_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    return *this;
+  }
+  std::vector<std::uint8_t> Finish() {
+    bytes_.push_back(kEnd);
+    bytes_[1] = static_cast<std::uint8_t>(bytes_.size());
+    return std::move(bytes_);
+  }
+
+private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+std::int16_t S16(const std::vector<std::uint8_t>& frame, std::size_t offset) {
+  return static_cast<std::int16_t>(frame[offset] | (frame[offset + 1] << 8));
+}
+
+} // namespace
+
+Controller::Controller(std::chrono::milliseconds second)
+    : second_(std::max(second, std::chrono::milliseconds(1))), state_(PowerOnState()) {}
+
+ControllerState Controller::PowerOnState() {
+  ControllerState state;
+  for (int step = 0; step < kModeBSteps; ++step) {
+    for (int lamp = 0; lamp < 4; ++lamp) {
+      state.modeBTable[step][lamp] = static_cast<std::int16_t>((step * 100 + lamp * 250) % 1001);
+    }
+    state.modeBTable[step][4] = 1;
+  }
+  for (auto& row : state.machineTable) {
+    row = {0, 12000, 0};
+  }
+  return state;
+}
+
+void Controller::OnActivate(TimePoint now, Line&) {
+  if (nextThermal_ == TimePoint::max()) {
+    nextThermal_ = now + second_;
+  }
+}
+
+std::size_t Controller::OnBytes(std::span<const std::uint8_t> bytes, TimePoint now, Line& line) {
+  if (!partial_.empty() && now - lastByte_ > kFrameTimeout) {
+    DropPartialFrame(line);
+  }
+  lastByte_ = now;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::uint8_t b = bytes[i];
+    if (partial_.empty()) {
+      if (b == kStart) {
+        partial_.push_back(b);
+      } else {
+        skipped_.push_back(b);
+      }
+      ++i;
+      continue;
+    }
+    if (partial_.size() == 1 && (b < kShortestFrame || b > kLongestFrame)) {
+      // Not a length a command frame can have: the start byte was noise. Look at this byte again.
+      DropPartialFrame(line);
+      continue;
+    }
+    partial_.push_back(b);
+    ++i;
+    if (partial_.size() >= 2 && partial_.size() == partial_[1]) {
+      if (!skipped_.empty()) {
+        line.TraceReceived(skipped_, "skipped");
+        skipped_.clear();
+      }
+      const std::vector<std::uint8_t> frame = std::move(partial_);
+      partial_.clear();
+      const bool entry = frame.size() == 6 && frame[3] == 0x90 && frame[4] == 0x87;
+      HandleFrame(frame, now, line);
+      if (entry) {
+        return i;
+      }
+    }
+  }
+  if (!skipped_.empty()) {
+    line.TraceReceived(skipped_, "skipped");
+    skipped_.clear();
+  }
+  return bytes.size();
+}
+
+void Controller::DropPartialFrame(Line& line) {
+  skipped_.insert(skipped_.end(), partial_.begin(), partial_.end());
+  partial_.clear();
+  line.TraceReceived(skipped_, "skipped");
+  skipped_.clear();
+}
+
+void Controller::OnLineReset() {
+  partial_.clear();
+  skipped_.clear();
+}
+
+void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint now, Line& line) {
+  if (frame[2] != kFixed || frame.back() != kEnd) {
+    line.TraceReceived(frame, "malformed");
+    return;
+  }
+  line.TraceReceived(frame, "frame");
+  const std::uint8_t command = frame[3];
+  const std::uint8_t direction = frame[4];
+  const bool write = direction == 0;
+  const std::size_t payload = frame.size() - kShortestFrame;
+  const auto p = [&frame](std::size_t k) { return frame[5 + k]; };
+  const auto p16 = [&frame](std::size_t k) { return S16(frame, 5 + k); };
+  // A write too short for its command is not taken; nothing is answered.
+  const auto carries = [&](std::size_t bytes) {
+    if (payload >= bytes) {
+      return true;
+    }
+    line.TraceReceived(frame, "too short");
+    return false;
+  };
+
+  if (command == 0x90 && direction == 0x87 && frame.size() == 6) {
+    line.SwitchTo(PersonalityKind::Bootloader);
+    return;
+  }
+
+  switch (command) {
+  case 1:
+    if (write) {
+      if (state_.userMode == 0) {
+        if (!carries(1)) {
+          return;
+        }
+        state_.lampMask = p(0);
+      } else {
+        if (!carries(2)) {
+          return;
+        }
+        state_.userLampMask = static_cast<std::uint16_t>(p16(0));
+      }
+    }
+    Reply(command, direction, line);
+    return;
+  case 2:
+    if (write) {
+      if (!carries(8)) {
+        return;
+      }
+      for (std::size_t lamp = 0; lamp < 4; ++lamp) {
+        state_.levels[lamp] = p16(2 * lamp);
+      }
+    }
+    Reply(command, direction, line);
+    return;
+  case 3:
+    if (write) {
+      if (!carries(1)) {
+        return;
+      }
+      state_.cursorDigit = p(0);
+    }
+    Reply(command, direction, line);
+    return;
+  case 4:
+    if (write) {
+      if (!carries(1)) {
+        return;
+      }
+      const bool run = p(0) != 0;
+      if (run && !state_.autoRunning) {
+        state_.autoRunning = true;
+        Reply(command, direction, line);
+        StartSequence(now, line);
+        return;
+      }
+      if (!run && state_.autoRunning) {
+        state_.autoRunning = false;
+        Reply(command, direction, line);
+        StopSequence(line);
+        return;
+      }
+    }
+    Reply(command, direction, line);
+    return;
+  case 5:
+    if (write) {
+      if (!carries(1)) {
+        return;
+      }
+      // The panel's button state 0 means "on" (its caption reads ON).
+      state_.powerOn = p(0) == 0;
+    }
+    Reply(command, direction, line);
+    return;
+  case 6:
+    if (write) {
+      if (state_.autoRunning) {
+        StopSequence(line);
+      }
+      state_.lampMask = 0xF0;
+      state_.userLampMask = 0;
+      state_.cursorDigit = 0;
+      state_.powerOn = false;
+      Reply(command, direction, line);
+      line.SendFrame(Frame(kReplyOnOff, kUnsolicitedDirection).U8(0).Finish());
+      return;
+    }
+    Reply(command, direction, line);
+    return;
+  case 7:
+    Reply(command, direction, line);
+    return;
+  case 8:
+    if (write) {
+      if (!carries(1)) {
+        return;
+      }
+      state_.autoKind = p(0);
+    }
+    Reply(command, direction, line);
+    return;
+  case 9:
+    if (write) {
+      if (!carries(2)) {
+        return;
+      }
+      state_.fanStart = p(0);
+      state_.fanOff = p(1);
+    }
+    Reply(command, direction, line);
+    return;
+  case 10:
+    if (write) {
+      if (!carries(8)) {
+        return;
+      }
+      for (std::size_t lamp = 0; lamp < 4; ++lamp) {
+        state_.modeAWait[lamp] = p16(2 * lamp);
+      }
+    }
+    Reply(command, direction, line);
+    return;
+  case 11:
+    if (write) {
+      if (!carries(2)) {
+        return;
+      }
+      state_.modeBBegin = p(0);
+      state_.modeBEnd = p(1);
+    }
+    Reply(command, direction, line);
+    return;
+  case 12:
+    if (write) {
+      if (!carries(11)) {
+        return;
+      }
+      if (p(0) < kModeBSteps) {
+        for (std::size_t k = 0; k < 5; ++k) {
+          state_.modeBTable[p(0)][k] = p16(1 + 2 * k);
+        }
+        ReplyRow(command, direction, p(0), line);
+      }
+      return;
+    }
+    for (int row = 0; row < kModeBSteps; ++row) {
+      ReplyRow(command, direction, row, line);
+    }
+    return;
+  case 16:
+    if (write) {
+      if (!carries(3)) {
+        return;
+      }
+      const int row = p(0);
+      if (row < 4) {
+        if (!carries(7)) {
+          return;
+        }
+        for (std::size_t k = 0; k < 3; ++k) {
+          state_.machineTable[row][k] = p16(1 + 2 * k);
+        }
+      } else if (row == 4) {
+        state_.thermistorOffset = p16(1);
+      } else {
+        return;
+      }
+      ReplyRow(command, direction, row, line);
+      return;
+    }
+    for (int row = 0; row <= 4; ++row) {
+      ReplyRow(command, direction, row, line);
+    }
+    return;
+  case 18:
+    if (write) {
+      if (!carries(1)) {
+        return;
+      }
+      state_.userMode = p(0);
+    }
+    Reply(command, direction, line);
+    return;
+  case 19:
+    if (write) {
+      if (!carries(10)) {
+        return;
+      }
+      state_.userMode = p(0);
+      if (p(1) < 4) {
+        for (std::size_t k = 0; k < 4; ++k) {
+          state_.userTable[p(1)][k] = p16(2 + 2 * k);
+        }
+        ReplyRow(command, direction, p(1), line);
+      }
+      return;
+    }
+    for (int row = 0; row < 4; ++row) {
+      ReplyRow(command, direction, row, line);
+    }
+    return;
+  case 20:
+    if (write && carries(1)) {
+      if (p(0) < 4) {
+        state_.selectedUser = p(0);
+      }
+      Reply(command, direction, line);
+    }
+    return;
+  case 21:
+    if (write) {
+      Reply(command, direction, line);
+    }
+    return;
+  case 22:
+    if (write && carries(9) && p(0) < 4) {
+      for (std::size_t k = 0; k < 4; ++k) {
+        state_.userTable[p(0)][k] = p16(1 + 2 * k);
+      }
+      state_.selectedUser = p(0);
+      ReplyRow(command, direction, p(0), line);
+    }
+    return;
+  default:
+    line.TraceReceived(frame, "not a command");
+    return;
+  }
+}
+
+void Controller::Reply(std::uint8_t command, std::uint8_t direction, Line& line) {
+  Frame frame(command, direction);
+  switch (command) {
+  case 1:
+    if (state_.userMode == 0) {
+      frame.U8(state_.lampMask).U8(0);
+    } else {
+      frame.Le16(state_.userLampMask);
+    }
+    break;
+  case 2:
+    for (std::int16_t level : state_.levels) {
+      frame.Le16(level);
+    }
+    break;
+  case 3:
+    frame.U8(state_.cursorDigit);
+    break;
+  case 4:
+    frame.U8(state_.autoRunning ? 1 : 0);
+    break;
+  case 5:
+    frame.U8(state_.powerOn ? 0 : 1);
+    break;
+  case 7:
+    frame.Le16(state_.temperature).U8(state_.fanOn ? 1 : 0);
+    break;
+  case 8:
+    frame.U8(state_.autoKind);
+    break;
+  case 9:
+    frame.U8(state_.fanStart).U8(state_.fanOff);
+    break;
+  case 10:
+    for (std::int16_t wait : state_.modeAWait) {
+      frame.Le16(wait);
+    }
+    break;
+  case 11:
+    frame.U8(state_.modeBBegin).U8(state_.modeBEnd);
+    break;
+  case 18:
+    frame.U8(state_.userMode);
+    break;
+  case 20:
+    frame.U8(state_.selectedUser);
+    break;
+  case 21:
+    frame.U8(0);
+    break;
+  default:
+    break;
+  }
+  line.SendFrame(frame.Finish());
+}
+
+void Controller::ReplyRow(std::uint8_t command, std::uint8_t direction, int row, Line& line) {
+  Frame frame(command, direction);
+  switch (command) {
+  case 12:
+    frame.U8(row);
+    for (std::int16_t value : state_.modeBTable[row]) {
+      frame.Le16(value);
+    }
+    break;
+  case 16:
+    frame.U8(row);
+    if (row < 4) {
+      for (std::int16_t value : state_.machineTable[row]) {
+        frame.Le16(value);
+      }
+      frame.U8(0);
+    } else {
+      frame.Le16(state_.thermistorOffset);
+    }
+    break;
+  case 19:
+    frame.U8(state_.userMode).U8(row);
+    for (std::int16_t value : state_.userTable[row]) {
+      frame.Le16(value);
+    }
+    break;
+  case 22:
+    frame.U8(row);
+    for (std::int16_t value : state_.userTable[row]) {
+      frame.Le16(value);
+    }
+    break;
+  default:
+    return;
+  }
+  line.SendFrame(frame.Finish());
+}
+
+void Controller::StartSequence(TimePoint now, Line& line) {
+  if (state_.autoKind == 1) {
+    step_ = state_.modeBBegin;
+    lastStep_ = std::min<int>(state_.modeBEnd, kModeBSteps - 1);
+    if (step_ > lastStep_) {
+      StopSequence(line);
+      return;
+    }
+  } else {
+    step_ = 0;
+    lastStep_ = 3;
+  }
+  runningKind_ = state_.autoKind == 1 ? 1 : 0;
+  ReportStep(now, line);
+}
+
+void Controller::ReportStep(TimePoint stepStart, Line& line) {
+  Frame frame(kReplyAutoStep, kUnsolicitedDirection);
+  int wait = 0;
+  if (runningKind_ == 1) {
+    frame.U8('B').U8(step_);
+    for (int lamp = 0; lamp < 4; ++lamp) {
+      frame.Le16(state_.modeBTable[step_][lamp]);
+    }
+    wait = state_.modeBTable[step_][4];
+  } else {
+    frame.U8('A').U8(step_);
+    wait = state_.modeAWait[step_];
+  }
+  line.SendFrame(frame.Finish());
+  nextStep_ = stepStart + std::max(wait, 0) * second_;
+}
+
+void Controller::StopSequence(Line& line) {
+  state_.autoRunning = false;
+  nextStep_ = TimePoint::max();
+  line.SendFrame(Frame(kReplyAutoStopped, kUnsolicitedDirection).U8(0).Finish());
+}
+
+void Controller::OnTime(TimePoint now, Line& line) {
+  while (state_.autoRunning && now >= nextStep_) {
+    if (step_ >= lastStep_) {
+      StopSequence(line);
+      break;
+    }
+    ++step_;
+    ReportStep(nextStep_, line);
+  }
+  if (nextThermal_ != TimePoint::max() && now >= nextThermal_) {
+    UpdateTemperature();
+    // After a long stall, take up the rhythm from now rather than catching up step by step.
+    nextThermal_ = std::max(nextThermal_ + second_, now);
+  }
+}
+
+TimePoint Controller::NextWakeup() const {
+  return std::min(state_.autoRunning ? nextStep_ : TimePoint::max(), nextThermal_);
+}
+
+void Controller::UpdateTemperature() {
+  // Lit lamps heat towards a target above the room; the fan takes three quarters of the rise.
+  int rise = 0;
+  if (state_.powerOn) {
+    for (int lamp = 0; lamp < 4; ++lamp) {
+      if ((state_.lampMask >> lamp) & 1) {
+        rise += std::max<int>(state_.levels[lamp], 0) / 40;
+      }
+    }
+  }
+  if (state_.fanOn) {
+    rise /= 4;
+  }
+  const int target = kAmbient + rise;
+  state_.temperature = static_cast<std::int16_t>(state_.temperature +
+                                                 std::clamp(target - state_.temperature, -1, 1));
+  if (!state_.fanOn && state_.temperature >= state_.fanStart) {
+    state_.fanOn = true;
+  } else if (state_.fanOn && state_.temperature <= state_.fanOff) {
+    state_.fanOn = false;
+  }
+}
+
+void Controller::PressOnOffKey(Line& line) {
+  state_.powerOn = !state_.powerOn;
+  line.SendFrame(Frame(kReplyOnOff, kUnsolicitedDirection).U8(state_.powerOn ? 1 : 0).Finish());
+}
+
+} // namespace sim
