@@ -366,6 +366,7 @@ TEST(SerialPort, ThreadLeftBehindByDestroyEndsWithoutTouchingTheObject) {
   port.reset(); // Destroy(1) while the receive thread waits on the owner.
   EXPECT_TRUE(Unlocked(pty.DeviceFd()));
   owner.OpenGate();
+  ASSERT_TRUE(owner.WaitForNoDelivery(kDeadline));
 
   const auto deadline = std::chrono::steady_clock::now() + kDeadline;
   while (ThreadCount() > threadsBefore && std::chrono::steady_clock::now() < deadline) {

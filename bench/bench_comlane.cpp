@@ -1,0 +1,290 @@
+// Comlane's receive path against pyserial's, both on pseudo-terminals, in one run:
+//  - latency from a byte written on the far side to its delivery (Comlane: the owner's
+//    WM_SERIAL_DATA handler; pyserial: read(1) returning in a reader thread), median and 99th
+//    percentile, one byte at a time with a random pause of 1 to 3 ms between bytes;
+//  - CPU time of an open, silent port over 5 s, as a share of one core;
+//  - throughput of a 10,000-byte burst from the far side.
+
+#include "pty_pair.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <comlane/serial_port.h>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <random>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+#include <wndmsg/messages.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC, as Python's stamps
+using namespace std::chrono_literals;
+
+constexpr int kSamples = 2000; // per receiver
+constexpr std::size_t kBurst = 10000;
+constexpr int kBursts = 20;
+constexpr auto kIdleWindow = 5s;
+// Debian's interpreter, where python3-serial lives (another python3 may come first on PATH).
+constexpr const char* kPython = "/usr/bin/python3";
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+      .count();
+}
+
+// Counts delivered bytes and stamps the time of the latest delivery.
+class TimingOwner final : public wndmsg::MessageTarget {
+public:
+  wndmsg::LResult SendMsg(unsigned msg, wndmsg::WParam, wndmsg::LParam count) noexcept override {
+    const std::int64_t now = NowNs();
+    if (msg == wndmsg::WM_SERIAL_DATA) {
+      std::lock_guard guard(lock);
+      received += static_cast<std::size_t>(count);
+      lastNs = now;
+      changed.notify_all();
+    }
+    return 0;
+  }
+  void PostMsg(unsigned, wndmsg::WParam, wndmsg::LParam) noexcept override {}
+
+  // Waits until `n` more bytes were delivered; the time of the delivery that completed them.
+  std::int64_t WaitForNext(std::size_t n) {
+    std::unique_lock guard(lock);
+    consumed += n;
+    changed.wait(guard, [&] { return received >= consumed; });
+    return lastNs;
+  }
+
+private:
+  std::mutex lock;
+  std::condition_variable changed;
+  std::size_t received = 0;
+  std::size_t consumed = 0;
+  std::int64_t lastNs = 0;
+};
+
+// pyserial_reader.py on a pty of its own, stamping every `count` bytes it receives.
+class PyserialReader {
+public:
+  PyserialReader(const std::string& device, std::size_t count) {
+    int toChild[2], fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+    const std::string countText = std::to_string(count);
+    const char* argv[] = {kPython, PYSERIAL_READER, device.c_str(), countText.c_str(), nullptr};
+    if (posix_spawn(&pid, kPython, &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
+      pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(toChild[0]);
+    close(fromChild[1]);
+    input = toChild[1];
+    output = fdopen(fromChild[0], "r");
+    ready = pid > 0 && ReadLine() == "ready";
+  }
+
+  ~PyserialReader() {
+    close(input);
+    if (output != nullptr) {
+      fclose(output);
+    }
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+
+  [[nodiscard]] bool Ready() const { return ready; }
+  [[nodiscard]] pid_t Pid() const { return pid; }
+
+  std::string ReadLine() {
+    char line[64] = {};
+    if (output == nullptr || fgets(line, sizeof line, output) == nullptr) {
+      return {};
+    }
+    return std::string(line, strcspn(line, "\n"));
+  }
+
+  std::int64_t ReadStamp() { return std::stoll(ReadLine()); }
+
+private:
+  pid_t pid = -1;
+  int input = -1;
+  FILE* output = nullptr;
+  bool ready = false;
+};
+
+struct Spread {
+  double medianUs;
+  double p99Us;
+};
+
+Spread Percentiles(std::vector<double> samplesUs) {
+  std::sort(samplesUs.begin(), samplesUs.end());
+  const auto at = [&](double q) {
+    return samplesUs[static_cast<std::size_t>(q * static_cast<double>(samplesUs.size() - 1))];
+  };
+  return {at(0.5), at(0.99)};
+}
+
+// A receiver under test: the far side of its pty, and a wait for its next delivery that returns
+// the delivery's time.
+struct Receiver {
+  PtyPair& pty;
+  std::function<std::int64_t(std::size_t)> nextDelivery; // given the count sent
+};
+
+// Time from writing `bytes` on the far side to their delivery, in microseconds.
+double Sample(Receiver& receiver, const std::vector<std::uint8_t>& bytes) {
+  const std::int64_t sent = NowNs();
+  receiver.pty.Send(bytes);
+  return static_cast<double>(receiver.nextDelivery(bytes.size()) - sent) / 1e3;
+}
+
+// Samples both receivers in turn, so that both see the same load on the machine.
+std::pair<std::vector<double>, std::vector<double>> SampleBoth(Receiver& a, Receiver& b, int n,
+                                                               std::size_t bytes) {
+  std::mt19937 random(42);
+  std::uniform_int_distribution<int> pauseUs(1000, 3000);
+  std::pair<std::vector<double>, std::vector<double>> samples;
+  std::vector<std::uint8_t> data(bytes);
+  for (int i = 0; i < n; ++i) {
+    std::fill(data.begin(), data.end(), static_cast<std::uint8_t>(i));
+    samples.first.push_back(Sample(a, data));
+    std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+    samples.second.push_back(Sample(b, data));
+    std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+  }
+  return samples;
+}
+
+// CPU time in ns of the tasks of `pid` whose name starts with `prefix` (every task if empty).
+std::int64_t TaskCpuNs(pid_t pid, const std::string& prefix) {
+  std::int64_t total = 0;
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+    std::string name;
+    std::getline(std::ifstream(task.path() / "comm"), name);
+    if (name.rfind(prefix, 0) != 0) {
+      continue;
+    }
+    std::int64_t onCpu = 0;
+    std::ifstream(task.path() / "schedstat") >> onCpu;
+    total += onCpu;
+  }
+  return total;
+}
+
+// CPU time of the matching tasks of `pid` while the caller sleeps for the window.
+struct IdleCpu {
+  std::int64_t startNs;
+  std::int64_t ns = 0;
+  [[nodiscard]] double PercentOfCore() const {
+    return 100.0 * static_cast<double>(ns) /
+           static_cast<double>(std::chrono::nanoseconds(kIdleWindow).count());
+  }
+};
+
+struct PortDeleter {
+  void operator()(comlane::SerialPort* port) const { port->Destroy(1); }
+};
+using Port = std::unique_ptr<comlane::SerialPort, PortDeleter>;
+
+Port OpenPort(const std::string& device, TimingOwner& owner) {
+  Port port(Rs232Class());
+  port->portName = device;
+  port->baudRate = 115200;
+  if (port->Open() == 0) {
+    std::fprintf(stderr, "bench_comlane: cannot open %s\n", device.c_str());
+    std::exit(1);
+  }
+  port->SetOwner(&owner);
+  if (port->StartThreads() == 0) {
+    std::fprintf(stderr, "bench_comlane: cannot start the port's threads\n");
+    std::exit(1);
+  }
+  return port;
+}
+
+void PrintRatio(const char* what, double comlane, double pyserial) {
+  std::printf("  %-40s %.2fx\n", what, pyserial / comlane);
+}
+
+} // namespace
+
+int main() {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  PtyPair comlanePty, pyLatencyPty, pyBurstPty;
+  TimingOwner owner;
+  Port port = OpenPort(comlanePty.DevicePath(), owner);
+  PyserialReader pyLatency(pyLatencyPty.DevicePath(), 1);
+  PyserialReader pyBurst(pyBurstPty.DevicePath(), kBurst);
+  if (!pyLatency.Ready() || !pyBurst.Ready()) {
+    std::fprintf(stderr, "bench_comlane: %s with python3-serial is needed\n", kPython);
+    return 1;
+  }
+  std::printf("Comlane and pyserial on pseudo-terminals, sampled in turn; %d latency samples, "
+              "%d bursts of %zu bytes\n\n",
+              kSamples, kBursts, kBurst);
+
+  // Both silent over the same window, after Python has settled from its start-up.
+  std::this_thread::sleep_for(500ms);
+  IdleCpu comlaneIdle{TaskCpuNs(getpid(), "comlane-")};
+  IdleCpu pyIdle{TaskCpuNs(pyLatency.Pid(), "")};
+  std::this_thread::sleep_for(kIdleWindow);
+  comlaneIdle.ns = TaskCpuNs(getpid(), "comlane-") - comlaneIdle.startNs;
+  pyIdle.ns = TaskCpuNs(pyLatency.Pid(), "") - pyIdle.startNs;
+
+  Receiver comlane{comlanePty, [&](std::size_t n) { return owner.WaitForNext(n); }};
+  Receiver pyserial{pyLatencyPty, [&](std::size_t) { return pyLatency.ReadStamp(); }};
+  Receiver pyserialBursts{pyBurstPty, [&](std::size_t) { return pyBurst.ReadStamp(); }};
+  const auto [comlaneLatencyUs, pyLatencyUs] = SampleBoth(comlane, pyserial, kSamples, 1);
+  const auto [comlaneBurstUs, pyBurstUs] = SampleBoth(comlane, pyserialBursts, kBursts, kBurst);
+  const Spread comlaneLatency = Percentiles(comlaneLatencyUs);
+  const Spread pyserialLatency = Percentiles(pyLatencyUs);
+  const double comlaneBurst = Percentiles(comlaneBurstUs).medianUs;
+  const double pyserialBurst = Percentiles(pyBurstUs).medianUs;
+
+  const auto rate = [](double us) { return static_cast<double>(kBurst) / us; }; // MB/s
+  std::printf("receive latency, far side -> delivery   median      p99\n");
+  std::printf("  Comlane (owner handler)              %7.1f us %7.1f us\n", comlaneLatency.medianUs,
+              comlaneLatency.p99Us);
+  std::printf("  pyserial (read(1) in a thread)       %7.1f us %7.1f us\n",
+              pyserialLatency.medianUs, pyserialLatency.p99Us);
+  std::printf("silent open port, CPU over 5 s\n");
+  std::printf("  Comlane (its two threads)            %.5f %% of one core (%lld ns)\n",
+              comlaneIdle.PercentOfCore(), static_cast<long long>(comlaneIdle.ns));
+  std::printf("  pyserial (the whole process)         %.5f %% of one core (%lld ns)\n",
+              pyIdle.PercentOfCore(), static_cast<long long>(pyIdle.ns));
+  std::printf("burst of %zu bytes, first byte written -> last delivered (median)\n", kBurst);
+  std::printf("  Comlane                              %7.0f us  %6.1f MB/s\n", comlaneBurst,
+              rate(comlaneBurst));
+  std::printf("  pyserial                             %7.0f us  %6.1f MB/s\n", pyserialBurst,
+              rate(pyserialBurst));
+  std::printf("pyserial / Comlane (above 1: Comlane is ahead)\n");
+  PrintRatio("latency median", comlaneLatency.medianUs, pyserialLatency.medianUs);
+  PrintRatio("latency p99", comlaneLatency.p99Us, pyserialLatency.p99Us);
+  PrintRatio("burst time", comlaneBurst, pyserialBurst);
+  return 0;
+}
