@@ -85,6 +85,21 @@ double CpuMsWhileIdle(std::chrono::milliseconds window) {
 
 } // namespace
 
+// A port open on a fresh pty, with the recording owner set and its threads not yet started.
+class OpenPort : public ::testing::Test {
+protected:
+  void SetUp() override {
+    threadsBefore = ThreadCount();
+    ASSERT_EQ(port->Open(), 1);
+    port->SetOwner(&owner);
+  }
+
+  PtyPair pty;
+  RecordingOwner owner;
+  Port port = MakePort(pty.DevicePath());
+  std::size_t threadsBefore = 0;
+};
+
 TEST(SerialPort, OpenFailsAndLeavesNothingOpenForBadDevicesAndAttributes) {
   PtyPair pty;
   const auto speedBefore = ReadLine(pty.DeviceFd())->outputSpeed;
@@ -180,10 +195,7 @@ TEST(SerialPort, LineGetsTheAttributesInRawModeWithoutXonXoff) {
   }
 }
 
-TEST(SerialPort, WriteQueuesUpToTheFreeSpaceAndTheThreadSendsItInOrder) {
-  PtyPair pty;
-  Port port = MakePort(pty.DevicePath());
-  ASSERT_EQ(port->Open(), 1);
+TEST_F(OpenPort, WriteQueuesUpToTheFreeSpaceAndTheThreadSendsItInOrder) {
   const Bytes big = Sequence(5000);
   // Without threads nothing drains the queue.
   EXPECT_EQ(port->Write(big.data(), 5000), 4096);
@@ -202,10 +214,7 @@ TEST(SerialPort, WriteQueuesUpToTheFreeSpaceAndTheThreadSendsItInOrder) {
   EXPECT_EQ(pty.Receive(22, kDeadline), expected);
 }
 
-TEST(SerialPort, WritesFromSeveralThreadsAreNeverInterleaved) {
-  PtyPair pty;
-  Port port = MakePort(pty.DevicePath());
-  ASSERT_EQ(port->Open(), 1);
+TEST_F(OpenPort, WritesFromSeveralThreadsAreNeverInterleaved) {
   constexpr int kThreads = 4, kFrames = 100, kFrame = 10;
   std::vector<std::thread> writers;
   for (int t = 0; t < kThreads; ++t) {
@@ -227,12 +236,7 @@ TEST(SerialPort, WritesFromSeveralThreadsAreNeverInterleaved) {
   }
 }
 
-TEST(SerialPort, BurstReachesTheOwnerInOrderInChunksOfAtMost4096) {
-  PtyPair pty;
-  RecordingOwner owner;
-  Port port = MakePort(pty.DevicePath());
-  ASSERT_EQ(port->Open(), 1);
-  port->SetOwner(&owner);
+TEST_F(OpenPort, BurstReachesTheOwnerInOrderInChunksOfAtMost4096) {
   ASSERT_EQ(port->StartThreads(), 1);
   const Bytes burst = Sequence(10000, 3);
   pty.Send(burst);
@@ -244,12 +248,7 @@ TEST(SerialPort, BurstReachesTheOwnerInOrderInChunksOfAtMost4096) {
   }
 }
 
-TEST(SerialPort, BytesReceivedBeforeTheThreadsStartAreDiscarded) {
-  PtyPair pty;
-  RecordingOwner owner;
-  Port port = MakePort(pty.DevicePath());
-  ASSERT_EQ(port->Open(), 1);
-  port->SetOwner(&owner);
+TEST_F(OpenPort, BytesReceivedBeforeTheThreadsStartAreDiscarded) {
   pty.Send(Bytes(100, 0xEE));
   ASSERT_TRUE(pty.WaitDeviceReadable(kDeadline));
   ASSERT_EQ(port->StartThreads(), 1);
@@ -313,12 +312,7 @@ TEST(SerialPort, IdleAndUnpluggedPortsDoNotSpinAndCloseAndReopenStillWork) {
   EXPECT_EQ(owner.Bytes(), Bytes({1, 2, 3, 4}));
 }
 
-TEST(SerialPort, CloseDuringABlockedDeliveryFreesTheDeviceAndNoThreadReachesAReusedDescriptor) {
-  PtyPair pty;
-  RecordingOwner owner;
-  Port port = MakePort(pty.DevicePath());
-  ASSERT_EQ(port->Open(), 1);
-  port->SetOwner(&owner);
+TEST_F(OpenPort, CloseDuringABlockedDeliveryFreesTheDeviceAndNoThreadReachesAReusedDescriptor) {
   ASSERT_EQ(port->StartThreads(), 1);
   owner.CloseGate();
   pty.Send({0x11});
@@ -352,13 +346,7 @@ TEST(SerialPort, CloseDuringABlockedDeliveryFreesTheDeviceAndNoThreadReachesAReu
   }
 }
 
-TEST(SerialPort, ThreadLeftBehindByDestroyEndsWithoutTouchingTheObject) {
-  PtyPair pty;
-  RecordingOwner owner;
-  const std::size_t threadsBefore = ThreadCount();
-  Port port = MakePort(pty.DevicePath());
-  ASSERT_EQ(port->Open(), 1);
-  port->SetOwner(&owner);
+TEST_F(OpenPort, ThreadLeftBehindByDestroyEndsWithoutTouchingTheObject) {
   ASSERT_EQ(port->StartThreads(), 1);
   owner.CloseGate();
   pty.Send({0x44});
