@@ -4,7 +4,6 @@
 #include "tty_line.h"
 
 #include <chrono>
-#include <new>
 #include <sys/ioctl.h>
 
 namespace comlane {
