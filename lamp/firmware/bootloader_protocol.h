@@ -1,0 +1,173 @@
+#pragma once
+// The conversation with the controller's bootloader, without any window: entering the
+// bootloader, identifying the device, writing and reading program (FLASH) and data (EEPROM)
+// memory block by block, and jumping back to the application. The firmware dialog forwards its
+// commands, the received bytes (WM_BOOT_DATA), the ticks of timer 10 and Cancel to it, and shows
+// what BootloaderEvents asks for.
+//
+// Bytes on the line:
+//   entry frame (to the application)     5A 06 01 90 87 03
+//   request                               5A 01 90 <sub-command>
+//   write block                           address (2 bytes, MSB first), n image bytes, checksum
+//                                         (sum of the n bytes mod 256); after the last: FF FF
+//   replies                               5A 01 90 <sub-command> ..., cut by the expected length
+//   read answer                           5A 01 90 <83 or 84> <06 ACK or 15 NAK>
+//
+// Threads. Every operation except the accessors belongs to the user-interface thread. The class
+// runs at most one worker thread of its own: the identify poller (a request every 250 ms until
+// the device answers) or the block writer (which waits for each acknowledgement). Flags shared
+// with the worker are atomic. Close (also run by the destructor) releases and joins the worker,
+// whatever it is waiting for; the writer still sends FF FF on its way out.
+//
+// Failures are silent, as the dialog shows no messages: a command whose preconditions fail does
+// nothing and returns false.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "firmware/bootloader_events.h"
+#include "firmware/firmware_image.h"
+#include "firmware/pacer.h"
+#include "firmware/reply_collector.h"
+#include "firmware/target_panel.h"
+
+namespace lamp::firmware {
+
+inline constexpr std::array<std::uint8_t, 6> kEntryFrame = {0x5A, 0x06, 0x01, 0x90, 0x87, 0x03};
+inline constexpr std::array<std::uint8_t, 3> kBootHeader = {0x5A, 0x01, 0x90};
+
+inline constexpr std::uint8_t kBootIdentify = 0x80;
+inline constexpr std::uint8_t kBootWriteProgram = 0x81;
+inline constexpr std::uint8_t kBootWriteData = 0x82;
+inline constexpr std::uint8_t kBootReadProgram = 0x83;
+inline constexpr std::uint8_t kBootReadData = 0x84;
+inline constexpr std::uint8_t kBootJumpApplication = 0x88;
+inline constexpr std::uint8_t kBootAck = 0x06;
+inline constexpr std::uint8_t kBootNak = 0x15;
+
+inline constexpr std::int32_t kWriteAckBytes = 5;
+inline constexpr std::int32_t kJumpAckBytes = 5;
+inline constexpr std::int32_t kDataBlockBytes = 128;
+inline constexpr std::int32_t kDataReadBlockBytes = kDataBlockBytes + 7;
+inline constexpr std::uint16_t kEndOfRead = 0xFFFF;
+
+inline constexpr std::chrono::milliseconds kEntryPause{1000};
+inline constexpr std::chrono::milliseconds kIdentifyPeriod{250};
+inline constexpr std::chrono::milliseconds kBlockPause{1};
+inline constexpr int kBlockTimerId = 10;
+inline constexpr std::chrono::milliseconds kBlockTimerPeriod{1000};
+// Ticks of timer 10 after which an unacknowledged block ends the write.
+inline constexpr std::int32_t kBlockTimeoutTicks = 2;
+
+class BootloaderProtocol {
+public:
+  // Sends bytes to the controller; called from the user-interface thread and the worker. The
+  // program passes comlane::SerialPort::Write.
+  using Writer = std::function<int(const std::uint8_t* bytes, std::int32_t count)>;
+
+  BootloaderProtocol(FirmwareImage& workImage, Writer send, Pacer& workerPacer,
+                     BootloaderEvents& window);
+  ~BootloaderProtocol();
+  BootloaderProtocol(const BootloaderProtocol&) = delete;
+  BootloaderProtocol& operator=(const BootloaderProtocol&) = delete;
+
+  // WM_BOOT_DATA: bytes received from the controller.
+  void OnBootData(const std::uint8_t* bytes, std::size_t count);
+  // A tick of timer 10. The second tick after a block was sent without its acknowledgement
+  // ends the write. Ignored while no write runs.
+  void OnTimerTick();
+
+  // "Jump Boot Program", first half: sends the entry frame and stops collecting replies.
+  void BeginEntry();
+  // "Jump Boot Program", second half, kEntryPause after BeginEntry: drops what arrived
+  // meanwhile, expects the identify reply, clears ready and calls StartIdentify.
+  void FinishEntry();
+  // WM_BOOT_IDENTIFY: unless a worker runs, clears the target values and starts the poller.
+  void StartIdentify();
+
+  // "Write Program(FLASH)" / "Write Data(EEPROM)". Needs a loaded image of `kind` with a size
+  // above 0, a ready device and no worker. Blocks: page bytes (program, numbered by page) or 128
+  // bytes (data, numbered by byte address), counted from image index 0; the last block is sent
+  // whole, with the buffer's bytes past the image (0xFF past the buffer's end). The writer sends
+  // the image as it was when the command was given. Also refused when a block address would not
+  // fit in its two bytes below FF FF.
+  bool StartWrite(ImageKind kind);
+  // "Read Program(FLASH)" / "Read Data(EEPROM)". Needs a ready device and no worker. Sends the
+  // request and clears both loaded flags; the blocks are stored and answered as they arrive. A
+  // read given while one runs starts it over.
+  bool StartRead(ImageKind kind);
+  // "Jump Application Program": sends the request and clears ready. No precondition.
+  void JumpToApplication();
+  // The Cancel button: a write stops after the block in flight; a read NAKs every further block.
+  void Cancel() { cancelRequested.store(true); }
+  // Closing the dialog: ends the transfer, releases and joins the worker. Idempotent.
+  void Close();
+
+  // Accessors, any thread.
+  [[nodiscard]] bool Ready() const { return ready.load(); }
+  [[nodiscard]] bool WorkerRunning() const { return workerKind.load() != Worker::None; }
+  [[nodiscard]] bool TransferActive() const { return transferActive.load(); }
+  [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(); }
+  // User-interface thread only.
+  [[nodiscard]] const TargetPanel& Target() const { return target; }
+  [[nodiscard]] std::int32_t ExpectedLength() const { return collector.ExpectedLength(); }
+
+private:
+  enum class Worker { None, Poller, Writer };
+  struct WriteJob {
+    ImageKind kind;
+    std::int32_t blockBytes;
+    std::int32_t blockCount;
+    std::int32_t progressMaximum;
+    std::vector<std::uint8_t> bytes; // blockCount x blockBytes
+  };
+
+  void Send(std::span<const std::uint8_t> bytes);
+  void SendRequest(std::uint8_t subCommand);
+  // `reply` is the whole reply buffer: bytes past the reply's length are 0.
+  void Interpret(const ReplyCollector::Buffer& reply);
+  void OnIdentify(const ReplyCollector::Buffer& reply);
+  void OnReadBlock(const ReplyCollector::Buffer& reply);
+  void StartWorker(Worker kind, std::function<void()> body);
+  void JoinWorker();
+  void RunPoller();
+  void RunWriter(const WriteJob& job);
+  void SignalReply();
+  void WaitForReply();
+
+  FirmwareImage& image;
+  Writer writer;
+  Pacer& pacer;
+  BootloaderEvents& events;
+  TargetPanel target;
+  ReplyCollector collector;
+
+  std::atomic<bool> ready{false};
+  std::atomic<bool> transferActive{false};
+  std::atomic<bool> replyReceived{false};
+  std::atomic<std::int32_t> timeoutTicks{0};
+  std::atomic<bool> cancelRequested{false};
+  std::atomic<bool> closing{false};
+  std::atomic<Worker> workerKind{Worker::None};
+
+  // Held by the poller while it checks `ready` and sends, so that no request leaves after the
+  // identify reply has been taken.
+  std::mutex pollMutex;
+  std::mutex replyMutex;
+  std::condition_variable replyWake;
+  std::thread worker;
+
+  // The read in progress: page bytes and progress range taken when it was requested.
+  std::int32_t readPageBytes = 0;
+  std::int32_t readProgressMaximum = 0;
+};
+
+} // namespace lamp::firmware

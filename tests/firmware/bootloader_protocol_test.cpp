@@ -1,0 +1,463 @@
+// The bootloader conversation driven without a window: the test plays the bootloader, feeds its
+// replies, and drives the timer ticks and the poller's pauses.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <numeric>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "firmware/bootloader_protocol.h"
+
+using namespace lamp::firmware;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr auto kDeadline = std::chrono::seconds(10);
+
+// Waits for `condition` until the deadline; true if it came.
+template <typename Condition> bool Eventually(Condition condition) {
+  const auto end = std::chrono::steady_clock::now() + kDeadline;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// Everything the protocol sends, from any thread.
+class Line {
+public:
+  int Write(const std::uint8_t* bytes, std::int32_t count) {
+    const std::lock_guard lock(mutex);
+    sent.insert(sent.end(), bytes, bytes + count);
+    arrived.notify_all();
+    return count;
+  }
+  // Waits until `count` bytes in all have been sent.
+  bool WaitFor(std::size_t count) {
+    std::unique_lock lock(mutex);
+    return arrived.wait_for(lock, kDeadline, [&] { return sent.size() >= count; });
+  }
+  Bytes All() {
+    const std::lock_guard lock(mutex);
+    return sent;
+  }
+  Bytes Slice(std::size_t from, std::size_t count) {
+    const std::lock_guard lock(mutex);
+    const std::size_t end = std::min(sent.size(), from + count);
+    return from < end ? Bytes(sent.begin() + static_cast<std::ptrdiff_t>(from),
+                              sent.begin() + static_cast<std::ptrdiff_t>(end))
+                      : Bytes();
+  }
+  std::size_t Size() {
+    const std::lock_guard lock(mutex);
+    return sent.size();
+  }
+
+private:
+  std::mutex mutex;
+  std::condition_variable arrived;
+  Bytes sent;
+};
+
+// The poller's 250 ms pass only when the test steps; the writer's short pauses pass at once.
+class StepPacer final : public Pacer {
+public:
+  void Pause(std::chrono::milliseconds duration, const std::function<bool()>& stop) override {
+    if (duration < kIdentifyPeriod) {
+      return;
+    }
+    std::unique_lock lock(mutex);
+    wake.wait(lock, [&] { return steps > 0 || stop(); });
+    if (steps > 0) {
+      --steps;
+    }
+  }
+  void Wake() override {
+    { const std::lock_guard lock(mutex); }
+    wake.notify_all();
+  }
+  void Step() {
+    {
+      const std::lock_guard lock(mutex);
+      ++steps;
+    }
+    wake.notify_all();
+  }
+
+private:
+  std::mutex mutex;
+  std::condition_variable wake;
+  int steps = 0;
+};
+
+class EventLog final : public BootloaderEvents {
+public:
+  void TargetChanged(const TargetPanel::Values& values) override {
+    const std::lock_guard lock(mutex);
+    targets.push_back(values);
+  }
+  void ShowTransfer(bool shown) override { Add(shown ? "show" : "hide"); }
+  void SetProgressRange(std::int32_t maximum) override { Add("range " + std::to_string(maximum)); }
+  void SetProgressPosition(std::int32_t position) override {
+    const std::lock_guard lock(mutex);
+    positions.push_back(position);
+  }
+  void StartBlockTimer() override { Add("timer on"); }
+  void StopBlockTimer() override { Add("timer off"); }
+  void ImageRead() override { Add("read"); }
+
+  std::vector<std::string> Entries() {
+    const std::lock_guard lock(mutex);
+    return entries;
+  }
+  std::vector<TargetPanel::Values> Targets() {
+    const std::lock_guard lock(mutex);
+    return targets;
+  }
+  std::vector<std::int32_t> Positions() {
+    const std::lock_guard lock(mutex);
+    return positions;
+  }
+
+private:
+  void Add(std::string entry) {
+    const std::lock_guard lock(mutex);
+    entries.push_back(std::move(entry));
+  }
+  std::mutex mutex;
+  std::vector<std::string> entries;
+  std::vector<TargetPanel::Values> targets;
+  std::vector<std::int32_t> positions;
+};
+
+Bytes IdentifyReply(unsigned signature, unsigned pageBytes, unsigned eeprom = 4096,
+                    unsigned flashK = 128) {
+  return {0x5A,
+          0x01,
+          0x90,
+          0x80,
+          static_cast<std::uint8_t>(signature >> 8),
+          static_cast<std::uint8_t>(signature),
+          static_cast<std::uint8_t>(flashK >> 8),
+          static_cast<std::uint8_t>(flashK),
+          0x04,
+          0x00,
+          0x00,
+          0x80,
+          static_cast<std::uint8_t>(pageBytes >> 8),
+          static_cast<std::uint8_t>(pageBytes),
+          static_cast<std::uint8_t>(eeprom >> 8),
+          static_cast<std::uint8_t>(eeprom)};
+}
+
+Bytes Ack(std::uint8_t subCommand, std::uint8_t status) {
+  return {0x5A, 0x01, 0x90, subCommand, status};
+}
+
+// A read block: header, address, data, checksum (or `checksum` when given).
+Bytes ReadBlock(std::uint8_t subCommand, unsigned address, const Bytes& data, int checksum = -1) {
+  Bytes block = {0x5A,
+                 0x01,
+                 0x90,
+                 subCommand,
+                 static_cast<std::uint8_t>(address >> 8),
+                 static_cast<std::uint8_t>(address)};
+  block.insert(block.end(), data.begin(), data.end());
+  block.push_back(checksum >= 0
+                      ? static_cast<std::uint8_t>(checksum)
+                      : static_cast<std::uint8_t>(std::accumulate(data.begin(), data.end(), 0u)));
+  return block;
+}
+
+Bytes Pattern(std::size_t count, std::uint8_t first) {
+  Bytes bytes(count);
+  std::iota(bytes.begin(), bytes.end(), first);
+  return bytes;
+}
+
+const Bytes kIdentifyRequest = {0x5A, 0x01, 0x90, 0x80};
+
+class BootloaderProtocolTest : public ::testing::Test {
+protected:
+  void Feed(const Bytes& bytes) { protocol.OnBootData(bytes.data(), bytes.size()); }
+
+  // Enters the bootloader and answers the first identify request.
+  void Identify(unsigned pageBytes = 256) {
+    const std::size_t start = line.Size();
+    protocol.BeginEntry();
+    protocol.FinishEntry();
+    ASSERT_TRUE(line.WaitFor(start + 6 + 4));
+    Feed(IdentifyReply(0x9702, pageBytes));
+    ASSERT_TRUE(protocol.Ready());
+    ASSERT_FALSE(protocol.WorkerRunning());
+  }
+
+  // Plays the bootloader for a write of `blocks` blocks of `blockBytes`, answering block
+  // `refuse` (if any) with NAK, and returns what was sent from `start` (the request) on.
+  Bytes AnswerBlocks(std::size_t start, std::uint8_t subCommand, int blocks, std::size_t blockBytes,
+                     int refuse = -1) {
+    const std::size_t frame = blockBytes + 3;
+    start += 4;
+    for (int k = 0; k < blocks; ++k) {
+      EXPECT_TRUE(line.WaitFor(start + (k + 1) * frame)) << "block " << k;
+      Feed(Ack(subCommand, k == refuse ? 0x15 : 0x06));
+    }
+    EXPECT_TRUE(line.WaitFor(start + blocks * frame + 2));
+    EXPECT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
+    return line.Slice(start - 4, line.Size() - start + 4);
+  }
+
+  ImageBuffer buffer;
+  FirmwareImage image{buffer};
+  Line line;
+  StepPacer pacer;
+  EventLog events;
+  BootloaderProtocol protocol{
+      image, [this](const std::uint8_t* b, std::int32_t n) { return line.Write(b, n); }, pacer,
+      events};
+};
+
+} // namespace
+
+TEST_F(BootloaderProtocolTest, EntryThenIdentifyPollingUntilTheDeviceAnswers) {
+  protocol.BeginEntry();
+  EXPECT_EQ(line.All(), Bytes({0x5A, 0x06, 0x01, 0x90, 0x87, 0x03}));
+  Feed(IdentifyReply(0x9702, 256)); // arrives during the entry pause: discarded
+  EXPECT_FALSE(protocol.Ready());
+
+  protocol.FinishEntry();
+  ASSERT_TRUE(line.WaitFor(10));
+  EXPECT_EQ(line.Slice(6, 4), kIdentifyRequest);
+  ASSERT_EQ(events.Targets().size(), 1u);
+  EXPECT_EQ(events.Targets()[0][0], "--------");
+  pacer.Step();
+  ASSERT_TRUE(line.WaitFor(14));
+  EXPECT_EQ(line.Slice(10, 4), kIdentifyRequest);
+
+  const Bytes reply = IdentifyReply(0x9702, 256);
+  Feed(Bytes(reply.begin(), reply.begin() + 7)); // one reply over two chunks
+  EXPECT_FALSE(protocol.Ready());
+  Feed(Bytes(reply.begin() + 7, reply.end()));
+  EXPECT_TRUE(protocol.Ready());
+  EXPECT_FALSE(protocol.WorkerRunning());
+  EXPECT_EQ(events.Targets().back()[0], "ATmega128");
+  const std::size_t sent = line.Size();
+  EXPECT_EQ(sent % 4, 2u);
+  pacer.Step();
+  EXPECT_EQ(line.Size(), sent) << "the poller has ended";
+}
+
+TEST_F(BootloaderProtocolTest, DeviceWithUnusablePageBytesStaysNotReady) {
+  protocol.BeginEntry();
+  protocol.FinishEntry();
+  ASSERT_TRUE(line.WaitFor(10));
+  for (unsigned pageBytes : {0u, 506u, 65535u}) {
+    Feed(IdentifyReply(0x9702, pageBytes));
+    EXPECT_FALSE(protocol.Ready()) << pageBytes;
+    EXPECT_TRUE(protocol.WorkerRunning()) << "still asking";
+    EXPECT_FALSE(protocol.StartRead(ImageKind::Program));
+  }
+  EXPECT_EQ(events.Targets().back()[4], "65535 byte");
+  Feed(IdentifyReply(0x9702, 505));
+  EXPECT_TRUE(protocol.Ready());
+  EXPECT_TRUE(protocol.StartRead(ImageKind::Program));
+  EXPECT_EQ(protocol.ExpectedLength(), 512);
+}
+
+TEST_F(BootloaderProtocolTest, RepliesAreCutByLengthAndCheckedForTheirHeader) {
+  protocol.BeginEntry();
+  protocol.FinishEntry();
+  ASSERT_TRUE(line.WaitFor(10));
+  Bytes wrongHeader = IdentifyReply(0x9702, 256);
+  wrongHeader[2] = 0x91;
+  Feed(wrongHeader);
+  EXPECT_FALSE(protocol.Ready()) << "dropped whole";
+
+  // Two replies in one chunk are both taken, in order.
+  Bytes two = IdentifyReply(0x9307, 64, 512, 8);
+  const Bytes second = IdentifyReply(0x9702, 256);
+  two.insert(two.end(), second.begin(), second.end());
+  Feed(two);
+  const auto targets = events.Targets();
+  ASSERT_GE(targets.size(), 3u);
+  EXPECT_EQ(targets[targets.size() - 2], TargetPanel::Values({"ATmega8", "8Kbyte", "1024 byte",
+                                                              "128 byte", "64 byte", "512 byte"}));
+  EXPECT_EQ(targets.back()[0], "ATmega128");
+  EXPECT_EQ(protocol.Target().Descriptor().pageBytes, 256);
+}
+
+TEST_F(BootloaderProtocolTest, DataImageIsWrittenInBlocksOf128) {
+  Identify();
+  const Bytes data = Pattern(1000, 3);
+  std::copy(data.begin(), data.end(), buffer.Data());
+  image.SetLoaded(ImageKind::Data, 1000, 0x40); // the base does not move the block addresses
+  const std::size_t start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  ASSERT_TRUE(line.WaitFor(start + 4));
+  EXPECT_EQ(line.Slice(start, 4), Bytes({0x5A, 0x01, 0x90, 0x82}));
+  const Bytes sent = AnswerBlocks(start, 0x82, 8, 128);
+  ASSERT_EQ(sent.size(), 4 + 8 * 131 + 2u);
+  for (std::size_t k = 0; k < 8; ++k) {
+    const std::size_t at = 4 + k * 131;
+    EXPECT_EQ(sent[at] * 256 + sent[at + 1], static_cast<int>(k * 128));
+    Bytes expected(128, 0xFF);
+    for (std::size_t i = 0; i < 128 && k * 128 + i < 1000; ++i) {
+      expected[i] = data[k * 128 + i];
+    }
+    EXPECT_EQ(Bytes(sent.begin() + at + 2, sent.begin() + at + 130), expected) << k;
+    EXPECT_EQ(sent[at + 130],
+              static_cast<std::uint8_t>(std::accumulate(expected.begin(), expected.end(), 0u)));
+  }
+  EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), Bytes({0xFF, 0xFF}));
+  EXPECT_EQ(events.Entries(),
+            std::vector<std::string>({"show", "range 1000", "timer on", "timer off", "hide"}));
+  EXPECT_EQ(events.Positions().back(), 1023);
+  EXPECT_TRUE(protocol.Ready());
+  EXPECT_FALSE(protocol.TransferActive());
+}
+
+TEST_F(BootloaderProtocolTest, ProgramImageIsWrittenPageByPage) {
+  Identify(128);
+  std::copy_n(Pattern(1500, 0).begin(), 1500, buffer.Data());
+  image.SetLoaded(ImageKind::Program, 1500, 0);
+  EXPECT_FALSE(protocol.StartWrite(ImageKind::Data)) << "no data image loaded";
+  const std::size_t start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Program));
+  const Bytes sent = AnswerBlocks(start, 0x81, 12, 128);
+  ASSERT_EQ(sent.size(), 4 + 12 * 131 + 2u);
+  EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), Bytes({0x5A, 0x01, 0x90, 0x81}));
+  for (std::size_t k = 0; k < 12; ++k) {
+    EXPECT_EQ(sent[4 + k * 131], 0);
+    EXPECT_EQ(sent[5 + k * 131], k) << "page number";
+  }
+  EXPECT_EQ(sent[4 + 11 * 131 + 2 + 92], 0xFF) << "past the image";
+  EXPECT_EQ(events.Entries()[1], "range 12");
+}
+
+TEST_F(BootloaderProtocolTest, WriteEndsAtARefusalTimeOutOrCancel) {
+  Identify();
+  image.SetLoaded(ImageKind::Data, 1000, 0);
+
+  // Refused third block: three blocks, then FF FF.
+  std::size_t start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  const Bytes sent = AnswerBlocks(start, 0x82, 3, 128, 2);
+  EXPECT_EQ(sent.size(), 4 + 3 * 131 + 2u);
+  EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), Bytes({0xFF, 0xFF}));
+  EXPECT_TRUE(protocol.Ready());
+
+  // No acknowledgement: the second tick of timer 10 ends the write after block 0.
+  start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  ASSERT_TRUE(line.WaitFor(start + 4 + 131));
+  protocol.OnTimerTick();
+  EXPECT_TRUE(protocol.TransferActive());
+  protocol.OnTimerTick();
+  ASSERT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
+  EXPECT_EQ(line.Slice(start + 4 + 131, 10), Bytes({0xFF, 0xFF}));
+
+  // Cancel: the block in flight is answered, then the write stops.
+  start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  ASSERT_TRUE(line.WaitFor(start + 4 + 131));
+  protocol.Cancel();
+  Feed(Ack(0x82, 0x06));
+  ASSERT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
+  EXPECT_EQ(line.Slice(start + 4 + 131, 10), Bytes({0xFF, 0xFF}));
+  EXPECT_FALSE(protocol.CancelRequested());
+}
+
+TEST_F(BootloaderProtocolTest, ClosingReleasesAWaitingWriter) {
+  Identify();
+  image.SetLoaded(ImageKind::Data, 300, 0);
+  const std::size_t start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  ASSERT_TRUE(line.WaitFor(start + 4 + 131));
+  protocol.Close();
+  EXPECT_FALSE(protocol.WorkerRunning());
+  EXPECT_EQ(line.Slice(start + 4 + 131, 10), Bytes({0xFF, 0xFF}));
+  EXPECT_EQ(events.Entries().back(), "hide");
+}
+
+TEST_F(BootloaderProtocolTest, ClosingEndsTheIdentifyPoller) {
+  protocol.BeginEntry();
+  protocol.FinishEntry();
+  ASSERT_TRUE(line.WaitFor(10));
+  protocol.Close();
+  EXPECT_FALSE(protocol.WorkerRunning());
+  protocol.StartIdentify();
+  EXPECT_FALSE(protocol.WorkerRunning()) << "nothing starts after closing";
+}
+
+TEST_F(BootloaderProtocolTest, ProgramReadStoresAndAnswersEachBlock) {
+  Identify();
+  image.SetLoaded(ImageKind::Program, 10, 0);
+  std::size_t start = line.Size();
+  ASSERT_TRUE(protocol.StartRead(ImageKind::Program));
+  EXPECT_EQ(line.Slice(start, 10), Bytes({0x5A, 0x01, 0x90, 0x83}));
+  EXPECT_EQ(protocol.ExpectedLength(), 263);
+  EXPECT_FALSE(protocol.StartWrite(ImageKind::Program)) << "the read cleared the loaded image";
+
+  const Bytes page0 = Pattern(256, 0);
+  const Bytes page1 = Pattern(256, 100);
+  start = line.Size();
+  Feed(ReadBlock(0x83, 0, page0));
+  Feed(ReadBlock(0x83, 1, page1, 0x12)); // wrong checksum: refused, yet stored
+  Feed(ReadBlock(0x83, 512, page0));     // index 131072: outside the buffer
+  EXPECT_EQ(line.Slice(start, 15), Bytes({0x5A, 0x01, 0x90, 0x83, 0x06, //
+                                          0x5A, 0x01, 0x90, 0x83, 0x15, //
+                                          0x5A, 0x01, 0x90, 0x83, 0x15}));
+  EXPECT_EQ(Bytes(buffer.Data(), buffer.Data() + 256), page0);
+  EXPECT_EQ(Bytes(buffer.Data() + 256, buffer.Data() + 512), page1);
+  EXPECT_EQ(image.Size(), 512u);
+  EXPECT_TRUE(protocol.TransferActive());
+
+  Feed(ReadBlock(0x83, 0xFFFF, Bytes(256, 0)));
+  EXPECT_EQ(line.Size(), start + 15) << "the end is not answered";
+  EXPECT_TRUE(image.Loaded(ImageKind::Program));
+  EXPECT_EQ(image.Size(), 512u);
+  EXPECT_EQ(image.Base(), 0u);
+  EXPECT_FALSE(protocol.TransferActive());
+  EXPECT_EQ(events.Entries(), std::vector<std::string>({"range 512", "show", "hide", "read"}));
+}
+
+TEST_F(BootloaderProtocolTest, DataReadAfterCancelRefusesEveryBlock) {
+  Identify();
+  ASSERT_TRUE(protocol.StartRead(ImageKind::Data));
+  EXPECT_EQ(protocol.ExpectedLength(), 135);
+  std::size_t start = line.Size();
+  Feed(ReadBlock(0x84, 0, Pattern(128, 1)));
+  protocol.Cancel();
+  Feed(ReadBlock(0x84, 128, Pattern(128, 2)));
+  Feed(ReadBlock(0x84, 0xFFFF, Bytes(128, 0)));
+  EXPECT_EQ(line.Slice(start, 20), Bytes({0x5A, 0x01, 0x90, 0x84, 0x06, //
+                                          0x5A, 0x01, 0x90, 0x84, 0x15}));
+  EXPECT_FALSE(protocol.CancelRequested());
+  EXPECT_TRUE(image.Loaded(ImageKind::Data));
+  EXPECT_EQ(image.Size(), 256u);
+  EXPECT_EQ(buffer[128], 2);
+}
+
+TEST_F(BootloaderProtocolTest, JumpToApplicationNeedsNoIdentification) {
+  protocol.JumpToApplication();
+  EXPECT_EQ(line.All(), Bytes({0x5A, 0x01, 0x90, 0x88}));
+  EXPECT_EQ(protocol.ExpectedLength(), 5);
+
+  Identify();
+  protocol.JumpToApplication();
+  EXPECT_FALSE(protocol.Ready());
+  Feed(Ack(0x88, 0x06));
+  EXPECT_EQ(events.Targets().back()[0], "--------");
+  EXPECT_EQ(protocol.Target().Descriptor().pageBytes, 256) << "the sizes stay";
+  image.SetLoaded(ImageKind::Data, 100, 0);
+  EXPECT_FALSE(protocol.StartWrite(ImageKind::Data));
+  EXPECT_FALSE(protocol.StartRead(ImageKind::Data));
+}
