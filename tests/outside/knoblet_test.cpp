@@ -53,14 +53,6 @@ protected:
     return b;
   }
 
-  std::vector<unsigned> Messages() const {
-    std::vector<unsigned> out;
-    for (const auto& m : recorder.messages) {
-      out.push_back(m.msg);
-    }
-    return out;
-  }
-
   static QColor Centre(knoblet::ButtonObject* b) {
     const QImage image = b->window->grab().toImage();
     return image.pixelColor(image.width() / 2, image.height() / 2);
@@ -100,11 +92,28 @@ TEST_F(KnobletTest, MouseGesturesNotifyWithTheIndexPointer) {
     }
     QTest::mouseRelease(b->window, Qt::LeftButton, {},
                         c.releaseInside ? QPoint(20, 20) : QPoint(80, 80));
-    EXPECT_EQ(Messages(), c.expected);
+    EXPECT_EQ(recorder.Kinds(), c.expected);
     for (const auto& m : recorder.messages) {
       EXPECT_EQ(m.index, index);
     }
     EXPECT_EQ(b->state, 0) << "a push button never stays down";
+    delete b->window;
+  }
+}
+
+TEST_F(KnobletTest, AHeldButtonThatIsHiddenOrDisabledIsReleasedWithoutAClick) {
+  // The parent's auto-repeat runs from WM_BUTTON_PRESSED until WM_BUTTON_RELEASED.
+  for (bool hide : {true, false}) {
+    SCOPED_TRACE(hide ? "hidden" : "disabled");
+    recorder.messages.clear();
+    knoblet::ButtonObject* b = Make(knoblet::kStylePush, 6, true);
+    QTest::mousePress(b->window, Qt::LeftButton);
+    if (hide) {
+      b->window->hide();
+    } else {
+      b->window->setEnabled(false);
+    }
+    EXPECT_EQ(recorder.Kinds(), (std::vector<unsigned>{WM_BUTTON_PRESSED, WM_BUTTON_RELEASED}));
     delete b->window;
   }
 }
@@ -187,7 +196,7 @@ TEST_F(KnobletTest, OperationsWorkInAnyOrderAfterCreate) {
   EXPECT_EQ(b->window->property("controlId").toInt(), 6008);
 
   QTest::mouseClick(b->window, Qt::LeftButton, {}, QPoint(60, 24));
-  EXPECT_EQ(Messages(),
+  EXPECT_EQ(recorder.Kinds(),
             (std::vector<unsigned>{WM_BUTTON_PRESSED, WM_BUTTON_RELEASED, WM_BUTTON_CLICKED}));
   EXPECT_EQ(recorder.messages.back().index, 8);
   EXPECT_EQ(b->state, 1);
@@ -226,7 +235,7 @@ TEST_F(KnobletTest, AHandlerMayDestroyTheButtonsWindow) {
     }
   };
   QTest::mousePress(b->window, Qt::LeftButton);
-  EXPECT_EQ(Messages(), (std::vector<unsigned>{WM_BUTTON_PRESSED}));
+  EXPECT_EQ(recorder.Kinds(), (std::vector<unsigned>{WM_BUTTON_PRESSED}));
 
   dialog = new RecordingParent(recorder, parent.get());
   b = factory();
@@ -238,7 +247,7 @@ TEST_F(KnobletTest, AHandlerMayDestroyTheButtonsWindow) {
     }
   };
   EXPECT_EQ(b->target->SendMsg(wndmsg::WM_BUTTON_PRESS, 0, 0), 1);
-  EXPECT_EQ(Messages(), (std::vector<unsigned>{WM_BUTTON_CLICKED}));
+  EXPECT_EQ(recorder.Kinds(), (std::vector<unsigned>{WM_BUTTON_CLICKED}));
 }
 
 } // namespace

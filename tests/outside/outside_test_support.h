@@ -41,6 +41,15 @@ struct Received {
 struct Recorder {
   std::vector<Received> messages;
   std::function<void(const Received&)> onMessage;
+
+  // The message numbers received, in order.
+  std::vector<unsigned> Kinds() const {
+    std::vector<unsigned> out;
+    for (const auto& m : messages) {
+      out.push_back(m.msg);
+    }
+    return out;
+  }
 };
 
 class RecordingParent : public QWidget, public wndmsg::MessageTarget {

@@ -50,14 +50,6 @@ protected:
     return d;
   }
 
-  std::vector<unsigned> Messages() const {
-    std::vector<unsigned> out;
-    for (const auto& m : recorder.messages) {
-      out.push_back(m.msg);
-    }
-    return out;
-  }
-
   segmenta::DigitalCharClassFn factory = nullptr;
   Recorder recorder;
   std::unique_ptr<RecordingParent> parent;
@@ -66,14 +58,14 @@ protected:
 TEST_F(SegmentaTest, ClickAndDoubleClickAreTwoGestures) {
   segmenta::DigitDisplay* d = Make(2);
   QTest::mouseClick(d->window, Qt::LeftButton);
-  EXPECT_EQ(Messages(), (std::vector<unsigned>{wndmsg::WM_DISPLAY_CLICKED}));
+  EXPECT_EQ(recorder.Kinds(), (std::vector<unsigned>{wndmsg::WM_DISPLAY_CLICKED}));
 
   recorder.messages.clear();
   // Through the window, so that Qt's own double-click detection produces the real sequence.
   QWindow* window = parent->windowHandle();
   const QPoint at = d->window->mapTo(parent.get(), QPoint(20, 20));
   QTest::mouseDClick(window, Qt::LeftButton, {}, at);
-  EXPECT_EQ(Messages(),
+  EXPECT_EQ(recorder.Kinds(),
             (std::vector<unsigned>{wndmsg::WM_DISPLAY_CLICKED, wndmsg::WM_DISPLAY_EDIT}));
   for (const auto& m : recorder.messages) {
     EXPECT_EQ(m.index, 2);

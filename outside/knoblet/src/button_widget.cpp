@@ -10,6 +10,9 @@
 #include <QPointer>
 #include <QThread>
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <wndmsg/messages.h>
 
 namespace knoblet {
@@ -110,12 +113,32 @@ wndmsg::LResult ButtonWidget::SendMsg(unsigned msg, wndmsg::WParam, wndmsg::LPar
     if (QThread::currentThread() == thread()) {
       return HandleMsg(msg);
     }
-    // If the button goes away before the GUI thread gets to the call, Qt drops the call and
-    // releases this thread; the result then stays 0.
-    wndmsg::LResult result = 0;
+    // The call travels as a queued Qt call; this thread waits on our own condition variable.
+    // The ticket is released when Qt has run the call or dropped it (the button went away
+    // first), and releasing it ends the wait, with result 0 in the second case.
+    struct Call {
+      std::mutex lock;
+      std::condition_variable finished;
+      bool done = false;
+      wndmsg::LResult result = 0;
+    };
+    auto call = std::make_shared<Call>();
+    std::shared_ptr<void> ticket(nullptr, [call](void*) {
+      const std::lock_guard<std::mutex> hold(call->lock);
+      call->done = true;
+      call->finished.notify_all();
+    });
     QMetaObject::invokeMethod(
-        this, [this, msg] { return HandleMsg(msg); }, Qt::BlockingQueuedConnection, &result);
-    return result;
+        this,
+        [this, msg, call, ticket = std::move(ticket)] {
+          const wndmsg::LResult result = HandleMsg(msg);
+          const std::lock_guard<std::mutex> hold(call->lock);
+          call->result = result;
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> wait(call->lock);
+    call->finished.wait(wait, [&] { return call->done; });
+    return call->result;
   } catch (...) {
     return 0;
   }
@@ -257,6 +280,21 @@ void ButtonWidget::focusOutEvent(QFocusEvent*) {
     return;
   }
   update();
+}
+
+// A button that is hidden or disabled while held gets no release from Qt; end the press here so
+// that the parent's auto-repeat, started by WM_BUTTON_PRESSED, is told to stop.
+void ButtonWidget::hideEvent(QHideEvent*) {
+  if (held) {
+    Release(false);
+  }
+}
+
+void ButtonWidget::changeEvent(QEvent* e) {
+  QAbstractButton::changeEvent(e);
+  if (e->type() == QEvent::EnabledChange && !isEnabled() && held) {
+    Release(false);
+  }
 }
 
 void ButtonWidget::enterEvent(QEnterEvent*) {

@@ -44,6 +44,8 @@ protected:
   void focusOutEvent(QFocusEvent* e) override;
   void enterEvent(QEnterEvent* e) override;
   void leaveEvent(QEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
 private:
   wndmsg::LResult HandleMsg(unsigned msg);
