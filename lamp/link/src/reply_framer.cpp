@@ -1,5 +1,7 @@
 #include "link/reply_framer.h"
 
+#include <cstring>
+
 namespace lamp {
 
 namespace {
@@ -9,41 +11,43 @@ constexpr std::uint8_t kStart = 0x5A;
 void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
   std::size_t i = 0;
   while (i < count) {
+    if (mode_ == Mode::Hunting) {
+      // Noise between frames is skipped up to the next start byte in one go.
+      const void* start = std::memchr(bytes + i, kStart, count - i);
+      if (start == nullptr) {
+        return;
+      }
+      i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(start) - bytes) + 1;
+      ReplyRing::Slot& slot = ring_.FillSlot();
+      slot.fill(0);
+      slot[0] = kStart;
+      stored_ = 1;
+      mode_ = Mode::Length;
+      continue;
+    }
     const std::uint8_t b = bytes[i];
     ReplyRing::Slot& slot = ring_.FillSlot();
-    switch (mode_) {
-    case Mode::Hunting:
-      if (b == kStart) {
-        slot.fill(0);
-        slot[0] = b;
-        stored_ = 1;
-        mode_ = Mode::Length;
-      }
-      ++i;
-      break;
-    case Mode::Length:
+    if (mode_ == Mode::Length) {
       slot[1] = b;
       expected_ = b;
       stored_ = 2;
       mode_ = Mode::Body;
       ++i;
-      break;
-    case Mode::Body:
-      if (stored_ > expected_) {
-        // Finished before this byte (lengths 0 to 2): look at it again while hunting.
-        Commit();
-        break;
-      }
-      slot[stored_] = b;
-      ++stored_;
-      ++i;
-      if (stored_ == ReplyRing::kSlotSize) {
-        slot.fill(0);
-        Commit();
-      } else if (stored_ == expected_) {
-        Commit();
-      }
-      break;
+      continue;
+    }
+    if (stored_ > expected_) {
+      // Finished before this byte (lengths 0 to 2): look at it again while hunting.
+      Commit();
+      continue;
+    }
+    slot[stored_] = b;
+    ++stored_;
+    ++i;
+    if (stored_ == ReplyRing::kSlotSize) {
+      slot.fill(0);
+      Commit();
+    } else if (stored_ == expected_) {
+      Commit();
     }
   }
 }
