@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "sim/bootloader_device.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -29,7 +30,13 @@ constexpr const char* kUsage =
     "  --unplug-every MS    pull the plug every MS milliseconds\n"
     "  --unplug-for MS      how long the plug stays out (default 2000)\n"
     "  --second MS          length of a controller second (default 1000)\n"
-    "  --seed N             seed of the fault dice (default 1)\n";
+    "  --seed N             seed of the fault dice (default 1)\n"
+    "bootloader (after the entry frame 5A 06 01 90 87 03):\n"
+    "  --device NAME        ATmega8, ATmega16, ATmega32, ATmega64 or ATmega128 (default)\n"
+    "  --refuse-block N     answer block N of every write (0 = the first) with NAK\n"
+    "  --never-ack          never answer write blocks\n"
+    "  --bad-read-checksum  send every read block with a wrong checksum\n"
+    "  --never-identify     never answer the identify request\n";
 
 bool ParseNumber(std::string_view text, double& value) {
   char* end = nullptr;
@@ -43,6 +50,7 @@ bool ParseNumber(std::string_view text, double& value) {
 int main(int argc, char** argv) {
   sim::SimulatorOptions options;
   options.link = "/tmp/velora";
+  sim::BootloaderSettings boot;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -56,6 +64,12 @@ int main(int argc, char** argv) {
       };
       continue;
     }
+    if (arg == "--never-ack" || arg == "--bad-read-checksum" || arg == "--never-identify") {
+      (arg == "--never-ack"           ? boot.neverAcknowledge
+       : arg == "--bad-read-checksum" ? boot.badReadChecksums
+                                      : boot.neverIdentify) = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       std::cerr << "velora-sim: " << arg << " needs a value\n" << kUsage;
       return 2;
@@ -63,6 +77,20 @@ int main(int argc, char** argv) {
     const std::string_view value = argv[++i];
     if (arg == "--link") {
       options.link = std::string(value);
+      continue;
+    }
+    if (arg == "--device") {
+      const auto device = sim::BootloaderSettings::ForDevice(std::string(value));
+      if (!device) {
+        std::cerr << "velora-sim: unknown device " << value << "\n" << kUsage;
+        return 2;
+      }
+      boot.signature = device->signature;
+      boot.flashKBytes = device->flashKBytes;
+      boot.bootSize = device->bootSize;
+      boot.pageSize = device->pageSize;
+      boot.pageBytes = device->pageBytes;
+      boot.eepromSize = device->eepromSize;
       continue;
     }
     double number = 0;
@@ -87,6 +115,8 @@ int main(int argc, char** argv) {
       options.unplugFor = ms;
     } else if (arg == "--second") {
       options.second = ms;
+    } else if (arg == "--refuse-block") {
+      boot.refuseBlock = static_cast<std::uint32_t>(number);
     } else if (arg == "--seed") {
       options.seed = static_cast<std::uint32_t>(number);
     } else {
@@ -106,6 +136,7 @@ int main(int argc, char** argv) {
   const std::chrono::milliseconds unplugFor = options.unplugFor;
   const std::string linkPath = options.link.string();
   sim::Simulator simulator(std::move(options));
+  static_cast<void>(sim::InstallBootloader(simulator, boot));
   std::string error;
   if (!simulator.Start(&error)) {
     std::cerr << "velora-sim: " << error << "\n";

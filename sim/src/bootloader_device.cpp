@@ -1,0 +1,296 @@
+#include "sim/bootloader_device.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+#include "sim/simulator.h"
+
+namespace sim {
+namespace {
+
+constexpr std::array<std::uint8_t, 3> kHeader = {0x5A, 0x01, 0x90};
+constexpr std::uint8_t kIdentify = 0x80;
+constexpr std::uint8_t kWriteProgram = 0x81;
+constexpr std::uint8_t kWriteData = 0x82;
+constexpr std::uint8_t kReadProgram = 0x83;
+constexpr std::uint8_t kReadData = 0x84;
+constexpr std::uint8_t kJump = 0x88;
+constexpr std::uint8_t kAck = 0x06;
+constexpr std::uint8_t kNak = 0x15;
+constexpr std::size_t kDataBlock = 128;
+constexpr std::uint16_t kEnd = 0xFFFF;
+constexpr auto kForgetAfter = std::chrono::milliseconds(500);
+
+std::uint8_t Sum(const std::uint8_t* bytes, std::size_t count) {
+  return static_cast<std::uint8_t>(std::accumulate(bytes, bytes + count, 0u));
+}
+
+void PutWord(std::vector<std::uint8_t>& frame, std::uint32_t word) {
+  frame.push_back(static_cast<std::uint8_t>(word >> 8));
+  frame.push_back(static_cast<std::uint8_t>(word));
+}
+
+std::vector<std::uint8_t> Reply(std::uint8_t subCommand) {
+  return {kHeader[0], kHeader[1], kHeader[2], subCommand};
+}
+
+} // namespace
+
+std::optional<BootloaderSettings> BootloaderSettings::ForDevice(const std::string& name) {
+  struct Device {
+    const char* name;
+    std::uint16_t signature, flashKBytes, bootSize, pageSize, pageBytes, eepromSize;
+  };
+  static constexpr std::array<Device, 5> kDevices = {{
+      {"ATmega8", 0x9307, 8, 1024, 32, 64, 512},
+      {"ATmega16", 0x9403, 16, 1024, 64, 128, 512},
+      {"ATmega32", 0x9502, 32, 2048, 64, 128, 1024},
+      {"ATmega64", 0x9602, 64, 4096, 128, 256, 2048},
+      {"ATmega128", 0x9702, 128, 1024, 128, 256, 4096},
+  }};
+  for (const Device& device : kDevices) {
+    if (name == device.name) {
+      BootloaderSettings settings;
+      settings.signature = device.signature;
+      settings.flashKBytes = device.flashKBytes;
+      settings.bootSize = device.bootSize;
+      settings.pageSize = device.pageSize;
+      settings.pageBytes = device.pageBytes;
+      settings.eepromSize = device.eepromSize;
+      return settings;
+    }
+  }
+  return std::nullopt;
+}
+
+BootloaderMemory::BootloaderMemory(const BootloaderSettings& settings)
+    : flash(std::size_t{settings.flashKBytes} * 1024, 0xFF), eeprom(settings.eepromSize, 0xFF) {}
+
+std::vector<std::uint8_t> BootloaderMemory::Flash() const {
+  const std::lock_guard lock(mutex);
+  return flash;
+}
+
+std::vector<std::uint8_t> BootloaderMemory::Eeprom() const {
+  const std::lock_guard lock(mutex);
+  return eeprom;
+}
+
+BootloaderDevice::BootloaderDevice(BootloaderSettings deviceSettings,
+                                   std::shared_ptr<BootloaderMemory> deviceMemory)
+    : settings(std::move(deviceSettings)), memory(std::move(deviceMemory)) {}
+
+void BootloaderDevice::OnActivate(TimePoint, Line&) {
+  OnLineReset();
+}
+
+void BootloaderDevice::OnLineReset() {
+  state = State::Request;
+  partial.clear();
+}
+
+std::size_t BootloaderDevice::OnBytes(std::span<const std::uint8_t> bytes, TimePoint now,
+                                      Line& line) {
+  lastByte = now;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    partial.push_back(bytes[i]);
+    if (Process(line)) {
+      line.SwitchTo(PersonalityKind::Application);
+      return i + 1;
+    }
+  }
+  return bytes.size();
+}
+
+void BootloaderDevice::OnTime(TimePoint now, Line& line) {
+  if (!partial.empty() && now - lastByte >= kForgetAfter) {
+    // The read's own request given again waits for a fifth byte that is not coming: it restarts
+    // the read.
+    if (state == State::Read && partial.size() == 4 &&
+        std::equal(kHeader.begin(), kHeader.end(), partial.begin())) {
+      line.TraceReceived(partial, "request");
+      const std::uint8_t subCommand = partial[3];
+      partial.clear();
+      HandleRequest(subCommand, line);
+      return;
+    }
+    line.TraceReceived(partial, "unfinished, forgotten");
+    partial.clear();
+  }
+}
+
+TimePoint BootloaderDevice::NextWakeup() const {
+  return partial.empty() ? TimePoint::max() : lastByte + kForgetAfter;
+}
+
+std::vector<std::uint8_t>& BootloaderDevice::Memory(bool program) {
+  return program ? memory->flash : memory->eeprom;
+}
+
+bool BootloaderDevice::Process(Line& line) {
+  for (;;) {
+    if (state == State::Write) {
+      if (partial.size() < 2) {
+        return false;
+      }
+      if (partial[0] == 0xFF && partial[1] == 0xFF) {
+        line.TraceReceived({partial.data(), 2}, "end of write");
+        partial.erase(partial.begin(), partial.begin() + 2);
+        state = State::Request;
+        continue;
+      }
+      const std::size_t blockBytes =
+          transferCommand == kWriteProgram ? settings.pageBytes : kDataBlock;
+      if (partial.size() < blockBytes + 3) {
+        return false;
+      }
+      HandleBlock(line);
+      partial.erase(partial.begin(), partial.begin() + static_cast<std::ptrdiff_t>(blockBytes + 3));
+      continue;
+    }
+    // Requests and read answers start with the header: drop whatever cannot begin one.
+    while (!partial.empty() &&
+           !std::equal(partial.begin(),
+                       partial.begin() + static_cast<std::ptrdiff_t>(
+                                             std::min<std::size_t>(partial.size(), kHeader.size())),
+                       kHeader.begin())) {
+      line.TraceReceived({partial.data(), 1}, "skipped");
+      partial.erase(partial.begin());
+    }
+    if (partial.size() < 4) {
+      return false;
+    }
+    if (state == State::Read && partial[3] == transferCommand) {
+      if (partial.size() < 5) {
+        return false;
+      }
+      if (partial[4] == kAck || partial[4] == kNak) {
+        HandleReadAnswer(line);
+        partial.erase(partial.begin(), partial.begin() + 5);
+        continue;
+      }
+    }
+    // A request; in the middle of a read it abandons the read.
+    const std::uint8_t subCommand = partial[3];
+    line.TraceReceived({partial.data(), 4}, "request");
+    partial.erase(partial.begin(), partial.begin() + 4);
+    state = State::Request;
+    if (subCommand == kJump) {
+      std::vector<std::uint8_t> reply = Reply(kJump);
+      reply.push_back(kAck);
+      line.SendFrame(std::move(reply));
+      return true;
+    }
+    HandleRequest(subCommand, line);
+  }
+}
+
+void BootloaderDevice::HandleRequest(std::uint8_t subCommand, Line& line) {
+  switch (subCommand) {
+  case kIdentify:
+    if (!settings.neverIdentify) {
+      std::vector<std::uint8_t> reply = Reply(kIdentify);
+      for (std::uint32_t word : {settings.signature, settings.flashKBytes, settings.bootSize,
+                                 settings.pageSize, settings.pageBytes, settings.eepromSize}) {
+        PutWord(reply, word);
+      }
+      line.SendFrame(std::move(reply));
+    }
+    break;
+  case kWriteProgram:
+  case kWriteData:
+    state = State::Write;
+    transferCommand = subCommand;
+    blockIndex = 0;
+    break;
+  case kReadProgram:
+  case kReadData: {
+    const bool program = subCommand == kReadProgram;
+    state = State::Read;
+    transferCommand = subCommand;
+    blockIndex = 0;
+    resent = false;
+    const std::size_t size =
+        program ? std::size_t{settings.flashKBytes} * 1024 : std::size_t{settings.eepromSize};
+    const std::size_t blockBytes = program ? settings.pageBytes : kDataBlock;
+    readBlocks = blockBytes == 0 ? 0 : static_cast<std::uint32_t>(size / blockBytes);
+    SendReadBlock(line);
+    break;
+  }
+  default:
+    break;
+  }
+}
+
+void BootloaderDevice::HandleBlock(Line& line) {
+  const bool program = transferCommand == kWriteProgram;
+  const std::size_t blockBytes = program ? settings.pageBytes : kDataBlock;
+  const std::uint32_t address = partial[0] * 256u + partial[1];
+  const std::size_t offset = program ? std::size_t{address} * blockBytes : address;
+  const std::uint8_t* data = partial.data() + 2;
+  bool accepted = Sum(data, blockBytes) == data[blockBytes] &&
+                  !(settings.refuseBlock && *settings.refuseBlock == blockIndex);
+  {
+    const std::lock_guard lock(memory->mutex);
+    std::vector<std::uint8_t>& target = Memory(program);
+    accepted = accepted && offset + blockBytes <= target.size();
+    if (accepted) {
+      std::copy_n(data, blockBytes, target.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+  }
+  line.TraceReceived({partial.data(), blockBytes + 3}, accepted ? "block" : "block refused");
+  ++blockIndex;
+  if (!settings.neverAcknowledge) {
+    std::vector<std::uint8_t> reply = Reply(transferCommand);
+    reply.push_back(accepted ? kAck : kNak);
+    line.SendFrame(std::move(reply));
+  }
+}
+
+void BootloaderDevice::HandleReadAnswer(Line& line) {
+  line.TraceReceived({partial.data(), 5}, "read answer");
+  // A refused block is sent once more, then the read moves on, so that a host that refuses
+  // everything (after Cancel) still reaches the end.
+  if (partial[4] == kAck || resent) {
+    ++blockIndex;
+    resent = false;
+  } else {
+    resent = true;
+  }
+  SendReadBlock(line);
+}
+
+void BootloaderDevice::SendReadBlock(Line& line) {
+  const bool program = transferCommand == kReadProgram;
+  const std::size_t blockBytes = program ? settings.pageBytes : kDataBlock;
+  std::vector<std::uint8_t> block = Reply(transferCommand);
+  if (blockIndex >= readBlocks) {
+    PutWord(block, kEnd);
+    block.resize(block.size() + blockBytes + 1, 0);
+    line.SendFrame(std::move(block));
+    state = State::Request;
+    return;
+  }
+  const std::size_t offset = std::size_t{blockIndex} * blockBytes;
+  PutWord(block, program ? blockIndex : static_cast<std::uint32_t>(offset));
+  {
+    const std::lock_guard lock(memory->mutex);
+    const std::vector<std::uint8_t>& source = Memory(program);
+    block.insert(block.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
+                 source.begin() + static_cast<std::ptrdiff_t>(offset + blockBytes));
+  }
+  const std::uint8_t checksum = Sum(block.data() + 6, blockBytes);
+  block.push_back(settings.badReadChecksums ? static_cast<std::uint8_t>(checksum + 1) : checksum);
+  line.SendFrame(std::move(block));
+}
+
+std::shared_ptr<BootloaderMemory> InstallBootloader(Simulator& simulator,
+                                                    const BootloaderSettings& settings) {
+  auto memory = std::make_shared<BootloaderMemory>(settings);
+  simulator.SetBootloaderFactory(
+      [settings, memory] { return std::make_unique<BootloaderDevice>(settings, memory); });
+  return memory;
+}
+
+} // namespace sim
