@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "firmware/bootloader_protocol.h"
+#include "firmware/reply_collector.h"
 
 using namespace lamp::firmware;
 using Bytes = std::vector<std::uint8_t>;
@@ -301,6 +302,7 @@ TEST_F(BootloaderProtocolTest, DataImageIsWrittenInBlocksOf128) {
   image.SetLoaded(ImageKind::Data, 1000, 0x40); // the base does not move the block addresses
   const std::size_t start = line.Size();
   ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  buffer.Fill(0); // a file opened during the write does not change what is written
   ASSERT_TRUE(line.WaitFor(start + 4));
   EXPECT_EQ(line.Slice(start, 4), Bytes({0x5A, 0x01, 0x90, 0x82}));
   const Bytes sent = AnswerBlocks(start, 0x82, 8, 128);
@@ -329,6 +331,10 @@ TEST_F(BootloaderProtocolTest, ProgramImageIsWrittenPageByPage) {
   std::copy_n(Pattern(1500, 0).begin(), 1500, buffer.Data());
   image.SetLoaded(ImageKind::Program, 1500, 0);
   EXPECT_FALSE(protocol.StartWrite(ImageKind::Data)) << "no data image loaded";
+  image.SetLoaded(ImageKind::Data, 70000, 0);
+  EXPECT_FALSE(protocol.StartWrite(ImageKind::Data)) << "block addresses past FFFF would wrap";
+  EXPECT_EQ(line.Size(), 10u) << "nothing sent";
+  image.SetLoaded(ImageKind::Program, 1500, 0);
   const std::size_t start = line.Size();
   ASSERT_TRUE(protocol.StartWrite(ImageKind::Program));
   const Bytes sent = AnswerBlocks(start, 0x81, 12, 128);
@@ -460,4 +466,22 @@ TEST_F(BootloaderProtocolTest, JumpToApplicationNeedsNoIdentification) {
   image.SetLoaded(ImageKind::Data, 100, 0);
   EXPECT_FALSE(protocol.StartWrite(ImageKind::Data));
   EXPECT_FALSE(protocol.StartRead(ImageKind::Data));
+}
+
+TEST(ReplyCollector, NeverHoldsMoreThanItsBuffer) {
+  ReplyCollector collector;
+  int replies = 0;
+  const auto count = [&](const ReplyCollector::Buffer&, std::int32_t) { ++replies; };
+  const Bytes junk(2000, 0x5A);
+  collector.Add(junk.data(), junk.size(), count);
+  EXPECT_EQ(collector.ReceivedCount(), 0) << "nothing expected, nothing kept";
+
+  // A length lowered below what is already held can never be met exactly: the bytes are
+  // dropped at the buffer's end instead of running past it.
+  collector.SetExpectedLength(16);
+  collector.Add(junk.data(), 10, count);
+  collector.SetExpectedLength(5);
+  collector.Add(junk.data(), junk.size(), count);
+  EXPECT_LE(collector.ReceivedCount(), kReplyBufferBytes);
+  EXPECT_GT(replies, 0) << "collection starts afresh after the drop";
 }
