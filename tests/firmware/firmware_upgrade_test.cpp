@@ -135,3 +135,24 @@ TEST(FirmwareUpgrade, ReadWithBadChecksumsStillReachesItsEnd) {
   EXPECT_EQ(rig.image.Size(), 2u * 512);
   EXPECT_TRUE(rig.image.Loaded(ImageKind::Data));
 }
+
+TEST(FirmwareUpgrade, SilentBootloaderIsAskedUntilTheDialogCloses) {
+  sim::BootloaderSettings device;
+  device.neverIdentify = true;
+  auto requests = std::make_shared<std::atomic<int>>(0);
+  sim::SimulatorOptions options;
+  options.trace = [requests](const std::string& line) {
+    if (line.find("<- 5A 01 90 80") != std::string::npos) {
+      requests->fetch_add(1);
+    }
+  };
+  UpgradeRig rig(options, device);
+  std::string error;
+  ASSERT_TRUE(rig.Start(error)) << error;
+  EXPECT_FALSE(rig.Enter(std::chrono::seconds(1))) << "no identification";
+  EXPECT_TRUE(rig.Run([&] { return requests->load() >= 3; }));
+  EXPECT_FALSE(rig.protocol.Ready());
+  EXPECT_TRUE(rig.protocol.WorkerRunning());
+  rig.protocol.Close(); // wakes the poller out of its pause
+  EXPECT_FALSE(rig.protocol.WorkerRunning());
+}

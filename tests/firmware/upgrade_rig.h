@@ -97,12 +97,12 @@ public:
   }
 
   // "Jump Boot Program" with its pause, then waits for the identification.
-  bool Enter() {
+  bool Enter(std::chrono::milliseconds identifyDeadline = std::chrono::seconds(10)) {
     protocol.BeginEntry();
     const auto resume = std::chrono::steady_clock::now() + kEntryPause;
     (void)Run([&] { return std::chrono::steady_clock::now() >= resume; });
     protocol.FinishEntry();
-    return Run([&] { return protocol.Ready(); }, std::chrono::seconds(10));
+    return Run([&] { return protocol.Ready(); }, identifyDeadline);
   }
 
   // MessageTarget: Comlane's receive thread delivers here.
