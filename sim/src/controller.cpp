@@ -1,6 +1,7 @@
 #include "sim/controller.h"
 
 #include <algorithm>
+#include <array>
 
 namespace sim {
 
@@ -19,6 +20,10 @@ constexpr std::uint8_t kReplyOnOff = 17;
 constexpr std::uint8_t kUnsolicitedDirection = 0;
 
 constexpr int kModeBSteps = 32;
+
+// Payload bytes a write of each command (0 to 22) needs; a shorter write is not taken.
+constexpr std::array<std::uint8_t, 23> kWritePayload = {0,  2, 8, 1, 1, 1, 0, 0,  1, 2, 8, 2,
+                                                        11, 0, 0, 0, 3, 0, 1, 10, 1, 0, 9};
 constexpr int kAmbient = 25;
 
 // A reply frame under construction.
@@ -143,14 +148,10 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
   const std::size_t payload = frame.size() - kShortestFrame;
   const auto p = [&frame](std::size_t k) { return frame[5 + k]; };
   const auto p16 = [&frame](std::size_t k) { return S16(frame, 5 + k); };
-  // A write too short for its command is not taken; nothing is answered.
-  const auto carries = [&](std::size_t bytes) {
-    if (payload >= bytes) {
-      return true;
-    }
+  if (write && command < kWritePayload.size() && payload < kWritePayload[command]) {
     line.TraceReceived(frame, "too short");
-    return false;
-  };
+    return;
+  }
 
   if (command == 0x90 && direction == 0x87 && frame.size() == 6) {
     line.SwitchTo(PersonalityKind::Bootloader);
@@ -161,14 +162,8 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
   case 1:
     if (write) {
       if (state_.userMode == 0) {
-        if (!carries(1)) {
-          return;
-        }
         state_.lampMask = p(0);
       } else {
-        if (!carries(2)) {
-          return;
-        }
         state_.userLampMask = static_cast<std::uint16_t>(p16(0));
       }
     }
@@ -176,9 +171,6 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 2:
     if (write) {
-      if (!carries(8)) {
-        return;
-      }
       for (std::size_t lamp = 0; lamp < 4; ++lamp) {
         state_.levels[lamp] = p16(2 * lamp);
       }
@@ -187,18 +179,12 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 3:
     if (write) {
-      if (!carries(1)) {
-        return;
-      }
       state_.cursorDigit = p(0);
     }
     Reply(command, direction, line);
     return;
   case 4:
     if (write) {
-      if (!carries(1)) {
-        return;
-      }
       const bool run = p(0) != 0;
       if (run && !state_.autoRunning) {
         state_.autoRunning = true;
@@ -217,9 +203,6 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 5:
     if (write) {
-      if (!carries(1)) {
-        return;
-      }
       // The panel's button state 0 means "on" (its caption reads ON).
       state_.powerOn = p(0) == 0;
     }
@@ -245,18 +228,12 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 8:
     if (write) {
-      if (!carries(1)) {
-        return;
-      }
       state_.autoKind = p(0);
     }
     Reply(command, direction, line);
     return;
   case 9:
     if (write) {
-      if (!carries(2)) {
-        return;
-      }
       state_.fanStart = p(0);
       state_.fanOff = p(1);
     }
@@ -264,9 +241,6 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 10:
     if (write) {
-      if (!carries(8)) {
-        return;
-      }
       for (std::size_t lamp = 0; lamp < 4; ++lamp) {
         state_.modeAWait[lamp] = p16(2 * lamp);
       }
@@ -275,9 +249,6 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 11:
     if (write) {
-      if (!carries(2)) {
-        return;
-      }
       state_.modeBBegin = p(0);
       state_.modeBEnd = p(1);
     }
@@ -285,9 +256,6 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 12:
     if (write) {
-      if (!carries(11)) {
-        return;
-      }
       if (p(0) < kModeBSteps) {
         for (std::size_t k = 0; k < 5; ++k) {
           state_.modeBTable[p(0)][k] = p16(1 + 2 * k);
@@ -302,14 +270,12 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 16:
     if (write) {
-      if (!carries(3)) {
+      const int row = p(0);
+      if (row < 4 && payload < 7) {
+        line.TraceReceived(frame, "too short");
         return;
       }
-      const int row = p(0);
       if (row < 4) {
-        if (!carries(7)) {
-          return;
-        }
         for (std::size_t k = 0; k < 3; ++k) {
           state_.machineTable[row][k] = p16(1 + 2 * k);
         }
@@ -327,18 +293,12 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     return;
   case 18:
     if (write) {
-      if (!carries(1)) {
-        return;
-      }
       state_.userMode = p(0);
     }
     Reply(command, direction, line);
     return;
   case 19:
     if (write) {
-      if (!carries(10)) {
-        return;
-      }
       state_.userMode = p(0);
       if (p(1) < 4) {
         for (std::size_t k = 0; k < 4; ++k) {
@@ -353,7 +313,7 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     }
     return;
   case 20:
-    if (write && carries(1)) {
+    if (write) {
       if (p(0) < 4) {
         state_.selectedUser = p(0);
       }
@@ -366,7 +326,7 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     }
     return;
   case 22:
-    if (write && carries(9) && p(0) < 4) {
+    if (write && p(0) < 4) {
       for (std::size_t k = 0; k < 4; ++k) {
         state_.userTable[p(0)][k] = p16(1 + 2 * k);
       }
