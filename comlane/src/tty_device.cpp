@@ -57,7 +57,14 @@ std::shared_ptr<TtyDevice> TtyDevice::Open(const std::string& path) {
 }
 
 TtyDevice::~TtyDevice() {
+  DropExclusive();
   close(fd);
+}
+
+// The exclusive flag belongs to the tty, not to this descriptor: on a device whose other side
+// stays open (a pseudo-terminal) it would outlive the close and keep every non-root user out.
+void TtyDevice::DropExclusive() {
+  ioctl(fd, TIOCNXCL);
 }
 
 void TtyDevice::Purge() {
@@ -69,6 +76,7 @@ bool TtyDevice::SetModemLine(int line, bool on) {
 }
 
 void TtyDevice::Release() {
+  DropExclusive();
   const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
   if (null < 0) {
     return;

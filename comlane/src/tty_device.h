@@ -36,6 +36,8 @@ public:
   void Release();
 
 private:
+  void DropExclusive();
+
   int fd;
 };
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -150,7 +151,14 @@ TEST(SerialPort, DeviceIsHeldExclusivelyUntilClosed) {
   EXPECT_EQ(second->Open(), 0);
   EXPECT_EQ(second->IsOpen(), 0);
   EXPECT_FALSE(Unlocked(pty.DeviceFd()));
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(pty.DeviceFd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_NE(exclusive, 0);
   EXPECT_EQ(first->Close(), 1);
+  // The tty outlives the close (the far side stays open): it must not stay exclusive, or no
+  // other user could open it again.
+  ASSERT_EQ(ioctl(pty.DeviceFd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
   EXPECT_EQ(second->Open(), 1);
 }
 
