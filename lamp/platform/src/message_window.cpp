@@ -61,6 +61,24 @@ LResult MessageWindow::SendMsg(unsigned msg, WParam wParam, LParam lParam) noexc
   return result;
 }
 
+bool MessageWindow::callOnGui(const std::function<void()>& fn) noexcept {
+  bool ran = false;
+  auto guarded = [&] {
+    if (!closing_) {
+      ran = true;
+      fn();
+    }
+  };
+  if (IsGuiThread()) {
+    try {
+      guarded();
+    } catch (...) {
+    }
+    return ran;
+  }
+  return RunOnGui(guarded, life_.get()) && ran;
+}
+
 void MessageWindow::PostMsg(unsigned msg, WParam wParam, LParam lParam) noexcept {
   if (!closing_) {
     QCoreApplication::postEvent(&object_, new MessageEvent(msg, wParam, lParam));

@@ -53,6 +53,11 @@ public:
     PostMsg(msg, wParam, lParam);
   }
 
+  // Runs `fn` on the GUI thread on behalf of this window: at once on the GUI thread, otherwise
+  // blocking like a send. Returns false without running `fn` when the window is closing or
+  // closes before the GUI thread gets to it. Any thread, while the window exists.
+  [[nodiscard]] bool callOnGui(const std::function<void()>& fn) noexcept;
+
   // Adds or replaces the handler of `msg`.
   void onMessage(unsigned msg, Handler handler);
   template <class C> void onMessage(unsigned msg, LResult (C::*method)(WParam, LParam)) {
