@@ -1,0 +1,603 @@
+#include "firmware/bootloader.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QIcon>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QStringList>
+#include <QToolBar>
+#include <algorithm>
+#include <chrono>
+#include <comlane/serial_port.h>
+#include <knoblet/button_object.h>
+#include <lamp_res/artwork.h>
+#include <wndmsg/messages.h>
+
+#include "controls/text_label.h"
+#include "controls/window_styles.h"
+#include "firmware/bootloader_menu.h"
+#include "firmware/memory_view.h"
+#include "platform/dialog_units.h"
+#include "platform/gui_calls.h"
+#include "platform/library_loader.h"
+#include "platform/notify.h"
+
+namespace lamp {
+namespace {
+
+using firmware::ImageKind;
+
+// Dialog template 137: 338 x 338 dialog units in "Verdana" 8 point.
+constexpr int kTemplateWidth = 338;
+constexpr int kTemplateHeight = 338;
+
+// Posted by the block writer, which must not wait for the GUI thread: wParam one of WriterEvent,
+// lParam its value.
+constexpr unsigned WM_WRITER_EVENT = WM_USER + 0x100;
+enum class WriterEvent : WParam { ShowTransfer, ProgressRange, ProgressPosition, StartTimer, StopTimer };
+
+// Rows the filler hands to the GUI thread per call, so that a large image never blocks it long.
+constexpr std::uint32_t kFillBatchRows = 256;
+constexpr std::chrono::milliseconds kFillPause{1};
+
+QRect FromEdges(int left, int top, int right, int bottom) {
+  return QRect(left, top, right - left, bottom - top);
+}
+
+QString ArtworkPath(const char* file) {
+  const QStringList folders = {QCoreApplication::applicationDirPath() + QStringLiteral("/res"),
+                               QStringLiteral(LAMP_RES_INSTALL_DIR), QStringLiteral(LAMP_RES_DIR)};
+  for (const QString& folder : folders) {
+    const QString path = folder + QLatin1Char('/') + QLatin1String(file);
+    if (QFile::exists(path)) {
+      return path;
+    }
+  }
+  return {};
+}
+
+// The fourteen 16 x 16 images of the tool-bar strip, magenta transparent; empty when the strip
+// cannot be read.
+std::vector<QIcon> ToolBarImages() {
+  const lamp_res::Strip& strip = lamp_res::kToolBar;
+  const QImage image(ArtworkPath(strip.file));
+  if (image.isNull()) {
+    return {};
+  }
+  QPixmap pixmap = QPixmap::fromImage(image);
+  pixmap.setMask(pixmap.createMaskFromColor(
+      QColor(strip.transparent.r, strip.transparent.g, strip.transparent.b), Qt::MaskInColor));
+  std::vector<QIcon> icons;
+  for (int x = 0; x + strip.cellWidth <= pixmap.width(); x += strip.cellWidth) {
+    icons.emplace_back(pixmap.copy(x, 0, strip.cellWidth, strip.cellHeight));
+  }
+  return icons;
+}
+
+} // namespace
+
+QString CBootloader::QtFileFilter(const char* pairs) {
+  const QStringList parts = QString::fromLatin1(pairs).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    if (!parts[i].isEmpty()) {
+      filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+    }
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+CBootloader::CBootloader(QWidget* parent, Host host)
+    : Dialog(parent), host_(std::move(host)),
+      chooseFile_([](QWidget* owner, const QString& filter) {
+        return QFileDialog::getOpenFileName(owner, {}, {}, filter);
+      }),
+      image_(firmware::ProgramImageBuffer()),
+      protocol_(
+          image_,
+          [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
+            return port != nullptr ? port->Write(bytes, count) : 0;
+          },
+          pacer_, *this) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("Firmware upgrade"));
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setModal(false);
+  const QFont dialogFont = DialogFont(QStringLiteral("Verdana"), 8);
+  setFont(dialogFont);
+
+  onMessage(WM_COMMAND, &CBootloader::OnCommand);
+  onMessage(wndmsg::WM_BOOT_DATA, &CBootloader::OnBootData);
+  onMessage(wndmsg::WM_BOOT_IDENTIFY, &CBootloader::OnBootIdentify);
+  onMessage(wndmsg::WM_BUTTON_CLICKED, &CBootloader::OnButtonClicked);
+  onMessage(WM_WRITER_EVENT, &CBootloader::OnWriterEvent);
+
+  entryPause_.setSingleShot(true);
+  entryPause_.setInterval(std::chrono::milliseconds(firmware::kEntryPause));
+  QObject::connect(&entryPause_, &QTimer::timeout, this, [this] { protocol_.FinishEntry(); });
+
+  // The menu sits above the client area, as the system's menus did.
+  MakeMenu();
+  clientTop_ = menuBar_->sizeHint().height();
+  const DialogUnits units(dialogFont);
+  client_ = QRect(QPoint(0, 0), units.size(kTemplateWidth, kTemplateHeight));
+  setFixedSize(client_.width(), clientTop_ + client_.height());
+  menuBar_->setGeometry(0, 0, client_.width(), clientTop_);
+
+  MakeTargetGroup();
+  MakeLabels();
+  MakeToolBar();
+  MakeMemoryView();
+  MakeProgressBar();
+  MakeCancelButton();
+
+  if (parent != nullptr) {
+    const QRect frame = parent->window()->geometry();
+    move(frame.center() - rect().center());
+  }
+}
+
+CBootloader::~CBootloader() {
+  Shutdown();
+  beginClose();
+  if (host_.closed) {
+    host_.closed();
+  }
+}
+
+void CBootloader::Place(QWidget* widget, const QRect& rect) const {
+  widget->setGeometry(rect.translated(0, clientTop_));
+}
+
+void CBootloader::MakeMenu() {
+  menuBar_ = new QMenuBar(this);
+  const auto addPopup = [this](const QString& title, const auto& items) {
+    QMenu* popup = menuBar_->addMenu(title);
+    for (const firmware::MenuItem& item : items) {
+      if (item.command == 0) {
+        popup->addSeparator();
+        continue;
+      }
+      QAction* action =
+          popup->addAction(QString::fromLatin1(item.text.data(), qsizetype(item.text.size())));
+      action->setData(item.command);
+      const int command = item.command;
+      QObject::connect(action, &QAction::triggered, this,
+                       [this, command] { send(WM_COMMAND, MakeWParam(unsigned(command), 0)); });
+    }
+  };
+  addPopup(QStringLiteral("&File"), firmware::kFileMenu);
+  addPopup(QStringLiteral("&Command"), firmware::kCommandMenu);
+}
+
+void CBootloader::MakeTargetGroup() {
+  targetGroup_ = new QGroupBox(QStringLiteral("Target"), this);
+  targetGroup_->setProperty("controlId", firmware::kTargetGroupId);
+  Place(targetGroup_, FromEdges(client_.left() + 8, client_.top() + 48, client_.right() + 1 - 8,
+                                client_.height() / 2 - 32));
+  targetGroup_->show();
+}
+
+void CBootloader::MakeLabels() {
+  // Rectangles in the system's left, top, right (exclusive), bottom (exclusive) form.
+  const QRect g = targetGroup_->geometry().translated(0, -clientTop_);
+  const int gLeft = g.left();
+  const int gTop = g.top();
+  const int gRight = g.left() + g.width();
+  const int gBottom = g.top() + g.height();
+
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    auto* label = new TextLabel();
+    const bool captionColumn = i >= 1 && i <= 6;
+    label->Create(QString(), WS_VISIBLE | (captionColumn ? SS_RIGHT : SS_LEFT),
+                  QRect(0, 0, 100, 100), this, firmware::kLabelId);
+    label->SetEmbossed(true, true)
+        .SetEmbossColour(QColor(128, 128, 255))
+        .SetTypeface(QStringLiteral("Verdana"), 0)
+        .SetPoints(9)
+        .SetHeavy(true)
+        .SetSlanted(true)
+        .SetSeeThrough(true);
+    labels_[i] = label;
+  }
+
+  // Label 0 may reach past the window's right edge; it is clipped there.
+  Place(labels_[0], FromEdges(gLeft, gBottom + 8, 2 * gRight - 128, gBottom + 8 + 32));
+  labels_[0]->SetCaption(QString::fromLatin1(firmware::kNoFileText));
+
+  for (int k = 1; k <= 6; ++k) {
+    TextLabel* caption = labels_[std::size_t(k)];
+    TextLabel* value = labels_[std::size_t(k + 6)];
+    caption->SetCaption(QString::fromLatin1(firmware::kTargetCaptions[std::size_t(k - 1)]));
+    value->SetCaption(QString::fromLatin1(firmware::kNoDeviceText)).SetSlanted(false);
+    const int top = gTop + 24 * k;
+    const int bottom = gBottom + 24 * (k - 1);
+    Place(caption, FromEdges(gLeft, top, g.width() / 2, bottom));
+    Place(value, FromEdges(g.width() / 2, top, gRight, bottom));
+  }
+  // Each rectangle reaches down past the group box; the group box's frame stays visible above
+  // the transparent labels.
+  for (TextLabel* label : labels_) {
+    label->raise();
+  }
+}
+
+void CBootloader::MakeToolBar() {
+  toolBar_ = new QToolBar(this);
+  toolBar_->setProperty("controlId", firmware::kToolBarId);
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->setMovable(false);
+  toolBar_->setFloatable(false);
+  toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  const std::vector<QIcon> images = ToolBarImages();
+  std::size_t image = 0;
+  for (const int command : firmware::kToolBarButtons) {
+    if (command == 0) {
+      toolBar_->addSeparator();
+      continue;
+    }
+    const std::string_view tip = firmware::CommandToolTip(command);
+    const QString tipText = QString::fromLatin1(tip.data(), qsizetype(tip.size()));
+    QAction* action = image < images.size() ? toolBar_->addAction(images[image], tipText)
+                                            : toolBar_->addAction(tipText);
+    ++image;
+    action->setData(command);
+    action->setToolTip(tipText);
+    QObject::connect(action, &QAction::triggered, this,
+                     [this, command] { send(WM_COMMAND, MakeWParam(unsigned(command), 0)); });
+  }
+  Place(toolBar_, QRect(client_.left(), client_.top(), client_.width(),
+                        toolBar_->sizeHint().height()));
+  toolBar_->show();
+}
+
+void CBootloader::MakeMemoryView() {
+  memoryView_ = new firmware::MemoryView(this);
+  Place(memoryView_, FromEdges(client_.left() + 8, client_.height() / 2, client_.right() + 1 - 8,
+                               client_.bottom() + 1 - 32));
+  memoryView_->show();
+}
+
+void CBootloader::MakeProgressBar() {
+  const QRect l = memoryView_->geometry().translated(0, -clientTop_);
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setProperty("controlId", firmware::kProgressBarId);
+  progressBar_->setTextVisible(false);
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  Place(progressBar_, FromEdges(l.left() + 48, l.top() + l.height() + 8, l.left() + l.width(),
+                                client_.bottom() + 1 - 8));
+  progressBar_->hide();
+}
+
+void CBootloader::MakeCancelButton() {
+  if (host_.knobletModule == nullptr) {
+    return;
+  }
+  LoadedLibrary knoblet;
+  knoblet.handle = host_.knobletModule;
+  const FoundSymbol factory = FindSymbol(knoblet, "BtnClass");
+  if (!factory) {
+    return;
+  }
+  knoblet::ButtonObject* button = reinterpret_cast<knoblet::BtnClassFn>(factory.address)();
+  if (button == nullptr ||
+      button->Create(QStringLiteral("Cancel"), knoblet::kStylePush | knoblet::kStyleCentred,
+                     FromEdges(110, 270, 190, 302), this, firmware::kCancelButtonId) == 0) {
+    return;
+  }
+  cancelButton_ = button;
+  button->SetIndex(0);
+  button->SetPressNotify(0);
+  button->Prepare();
+  button->SetCaptionFont(12, QStringLiteral("Verdana"), QColor(0, 0, 0), 0, QColor(180, 180, 180));
+  button->SetBackdrop(QColor(255, 255, 255), 100, QColor(80, 120, 150), 40);
+  const QRect bar = progressBar_->geometry();
+  const QRect l = memoryView_->geometry();
+  button->window->setGeometry(FromEdges(l.left(), bar.top(), bar.left(), bar.top() + bar.height()));
+  button->window->hide();
+}
+
+bool CBootloader::ViewFillerRunning() const {
+  const std::lock_guard lock(fillerMutex_);
+  return fillerRunning_;
+}
+
+void CBootloader::RunCommand(int command) {
+  switch (command) {
+  case firmware::kCmdOpenProgramFile:
+    OpenImageFile(ImageKind::Program);
+    break;
+  case firmware::kCmdOpenDataFile:
+    OpenImageFile(ImageKind::Data);
+    break;
+  case firmware::kCmdExit:
+    // Destroyed directly, without a close request.
+    Shutdown();
+    hide();
+    deleteLater();
+    break;
+  case firmware::kCmdWriteProgram:
+    StartWrite(ImageKind::Program);
+    break;
+  case firmware::kCmdWriteData:
+    StartWrite(ImageKind::Data);
+    break;
+  case firmware::kCmdReadProgram:
+    StartRead(ImageKind::Program);
+    break;
+  case firmware::kCmdReadData:
+    StartRead(ImageKind::Data);
+    break;
+  case firmware::kCmdJumpBoot:
+    EnterBootloader();
+    break;
+  case firmware::kCmdJumpApplication:
+    protocol_.JumpToApplication();
+    break;
+  default:
+    // Save, Erase and Bootloader Lock have no file format or protocol: they do nothing.
+    break;
+  }
+}
+
+LResult CBootloader::OnCommand(WParam wParam, LParam) {
+  if (!shutDown_) {
+    RunCommand(int(LowWord(wParam)));
+  }
+  return 0;
+}
+
+LResult CBootloader::OnBootData(WParam wParam, LParam lParam) {
+  if (wParam != 0 && lParam > 0) {
+    protocol_.OnBootData(reinterpret_cast<const std::uint8_t*>(wParam), std::size_t(lParam));
+  }
+  return 0;
+}
+
+LResult CBootloader::OnBootIdentify(WParam, LParam) {
+  protocol_.StartIdentify();
+  return 0;
+}
+
+LResult CBootloader::OnButtonClicked(WParam wParam, LParam) {
+  if (wParam != 0 && *reinterpret_cast<const std::int32_t*>(wParam) == 0) {
+    protocol_.Cancel();
+  }
+  return 0;
+}
+
+LResult CBootloader::OnWriterEvent(WParam wParam, LParam lParam) {
+  const auto value = static_cast<std::int32_t>(lParam);
+  switch (static_cast<WriterEvent>(wParam)) {
+  case WriterEvent::ShowTransfer:
+    ShowTransfer(value != 0);
+    break;
+  case WriterEvent::ProgressRange:
+    SetProgressRange(value);
+    break;
+  case WriterEvent::ProgressPosition:
+    SetProgressPosition(value);
+    break;
+  case WriterEvent::StartTimer:
+    StartBlockTimer();
+    break;
+  case WriterEvent::StopTimer:
+    StopBlockTimer();
+    break;
+  }
+  return 0;
+}
+
+void CBootloader::onTimer(int id) {
+  if (id == firmware::kBlockTimerId) {
+    protocol_.OnTimerTick();
+  }
+}
+
+void CBootloader::OpenImageFile(ImageKind kind) {
+  image_.ClearLoaded();
+  const QString path = chooseFile_(
+      this, QtFileFilter(kind == ImageKind::Program ? firmware::kProgramFileFilter
+                                                    : firmware::kDataFileFilter));
+  if (path.isEmpty() || shutDown_) {
+    return;
+  }
+  if (!image_.OpenFile(kind, path.toLocal8Bit().toStdString())) {
+    return;
+  }
+  RefreshView();
+  labels_[0]->SetCaption(path);
+}
+
+void CBootloader::EnterBootloader() {
+  // The pause after the entry frame lets the controller's application hand over to its
+  // bootloader; whatever arrives meanwhile is dropped. The window stays responsive, but reads
+  // and writes wait for the pause to end, as they would have behind a frozen window.
+  protocol_.BeginEntry();
+  entryPause_.start();
+}
+
+void CBootloader::StartWrite(ImageKind kind) {
+  if (!entryPause_.isActive()) {
+    (void)protocol_.StartWrite(kind);
+  }
+}
+
+void CBootloader::StartRead(ImageKind kind) {
+  if (!entryPause_.isActive()) {
+    (void)protocol_.StartRead(kind);
+  }
+}
+
+// --- Memory view filler ---
+
+void CBootloader::RefreshView() {
+  viewRefresh.store(true);
+  const std::lock_guard lock(fillerMutex_);
+  if (fillerRunning_ || viewClosing_.load()) {
+    return;
+  }
+  if (filler_.joinable()) {
+    filler_.join(); // a filler that has finished its last pass
+  }
+  fillerRunning_ = true;
+  filler_ = std::thread([this] { RunViewFiller(); });
+}
+
+void CBootloader::RunViewFiller() {
+  for (;;) {
+    {
+      // The request is taken at the start of a pass, so a refresh asked for during a pass gets
+      // a pass of its own.
+      const std::lock_guard lock(fillerMutex_);
+      if (viewClosing_.load() || !viewRefresh.exchange(false)) {
+        fillerRunning_ = false;
+        return;
+      }
+    }
+    std::this_thread::sleep_for(kFillPause);
+    FillViewPass();
+  }
+}
+
+void CBootloader::FillViewPass() {
+  // The texts are made and put into the view on the GUI thread, which owns the view and the
+  // image; the calls are tagged with the window's life, so closing releases them.
+  const void* tag = life().get();
+  std::uint32_t rows = 0;
+  if (!RunOnGui([&] { rows = image_.ViewRowCount(); }, tag)) {
+    return;
+  }
+  for (std::uint32_t first = 0; first < rows; first += kFillBatchRows) {
+    if (viewClosing_.load()) {
+      return;
+    }
+    const std::uint32_t end = std::min(rows, first + kFillBatchRows);
+    const bool ran = RunOnGui(
+        [&] {
+          std::vector<firmware::MemoryViewRow> batch;
+          batch.reserve(end - first);
+          for (std::uint32_t row = first; row < end; ++row) {
+            batch.push_back(image_.ViewRow(row));
+          }
+          memoryView_->SetRows(first, batch);
+        },
+        tag);
+    if (!ran) {
+      return;
+    }
+  }
+  (void)RunOnGui([&] { memoryView_->Truncate(rows); }, tag);
+}
+
+// --- Closing ---
+
+void CBootloader::closeEvent(QCloseEvent* event) {
+  Shutdown();
+  Dialog::closeEvent(event);
+}
+
+void CBootloader::reject() {
+  Shutdown();
+  Dialog::reject();
+}
+
+void CBootloader::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  Dialog::keyPressEvent(event);
+}
+
+void CBootloader::Shutdown() {
+  if (shutDown_) {
+    return;
+  }
+  shutDown_ = true;
+  entryPause_.stop();
+  // Ends a transfer, releases a writer waiting for its acknowledgement and a poller waiting for
+  // the device, and joins them; neither waits for this thread.
+  protocol_.Close();
+  killTimer(firmware::kBlockTimerId);
+  {
+    const std::lock_guard lock(fillerMutex_);
+    viewClosing_.store(true);
+    viewRefresh.store(false);
+  }
+  // The filler may be waiting for this thread to run one of its calls.
+  JoinServicing(filler_);
+  ShowTransfer(false);
+  if (host_.closed) {
+    host_.closed();
+  }
+}
+
+// --- BootloaderEvents ---
+
+void CBootloader::TargetChanged(const firmware::TargetPanel::Values& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    labels_[7 + i]->SetCaption(QString::fromStdString(values[i]));
+  }
+}
+
+void CBootloader::ShowTransfer(bool shown) {
+  if (!IsGuiThread()) {
+    post(WM_WRITER_EVENT, WParam(WriterEvent::ShowTransfer), shown ? 1 : 0);
+    return;
+  }
+  progressBar_->setVisible(shown);
+  if (cancelButton_ != nullptr) {
+    cancelButton_->window->setVisible(shown);
+  }
+}
+
+void CBootloader::SetProgressRange(std::int32_t maximum) {
+  if (!IsGuiThread()) {
+    post(WM_WRITER_EVENT, WParam(WriterEvent::ProgressRange), maximum);
+    return;
+  }
+  progressBar_->setRange(0, std::max(maximum, 0));
+}
+
+void CBootloader::SetProgressPosition(std::int32_t position) {
+  if (!IsGuiThread()) {
+    post(WM_WRITER_EVENT, WParam(WriterEvent::ProgressPosition), position);
+    return;
+  }
+  progressBar_->setValue(std::clamp(position, progressBar_->minimum(), progressBar_->maximum()));
+}
+
+void CBootloader::StartBlockTimer() {
+  if (!IsGuiThread()) {
+    post(WM_WRITER_EVENT, WParam(WriterEvent::StartTimer), 0);
+    return;
+  }
+  if (!shutDown_) {
+    setTimer(firmware::kBlockTimerId, int(firmware::kBlockTimerPeriod.count()));
+  }
+}
+
+void CBootloader::StopBlockTimer() {
+  if (!IsGuiThread()) {
+    post(WM_WRITER_EVENT, WParam(WriterEvent::StopTimer), 0);
+    return;
+  }
+  killTimer(firmware::kBlockTimerId);
+}
+
+void CBootloader::ImageRead() {
+  RefreshView();
+}
+
+} // namespace lamp
