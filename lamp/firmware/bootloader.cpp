@@ -182,6 +182,10 @@ void CBootloader::MakeMenu() {
 void CBootloader::MakeTargetGroup() {
   targetGroup_ = new QGroupBox(QStringLiteral("Target"), this);
   targetGroup_->setProperty("controlId", firmware::kTargetGroupId);
+  // The system's group box: a thin frame with the caption set into its top edge.
+  targetGroup_->setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid rgb(160, 160, 160); border-radius: 2px; margin-top: 6px; }"
+      "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"));
   Place(targetGroup_, FromEdges(client_.left() + 8, client_.top() + 48, client_.right() + 1 - 8,
                                 client_.height() / 2 - 32));
   targetGroup_->show();

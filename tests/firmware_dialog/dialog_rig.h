@@ -42,8 +42,8 @@ inline bool WaitFor(const std::function<bool()>& done,
   return true;
 }
 
-// Intel HEX text for `bytes` from `address` on (below 64 KiB): data records of 16 bytes, then the
-// end-of-file record, lines ending in LF.
+// Intel HEX text for `bytes` from `address` on: data records of 16 bytes, an extended linear
+// address record before each 64 KiB above the first, then the end-of-file record; lines end in LF.
 inline std::string HexText(std::uint32_t address, const Bytes& bytes) {
   std::string text;
   char line[64];
@@ -60,7 +60,14 @@ inline std::string HexText(std::uint32_t address, const Bytes& bytes) {
     std::snprintf(line, sizeof line, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
     text += line;
   };
+  std::uint32_t upper = address >> 16;
   for (std::size_t offset = 0; offset < bytes.size(); offset += 16) {
+    const std::uint32_t at = address + std::uint32_t(offset);
+    if (at >> 16 != upper) {
+      upper = at >> 16;
+      const std::uint8_t word[2] = {std::uint8_t(upper >> 8), std::uint8_t(upper)};
+      record(0x04, 0, word, 2);
+    }
     record(0x00, address + std::uint32_t(offset), bytes.data() + offset,
            std::min<std::size_t>(16, bytes.size() - offset));
   }

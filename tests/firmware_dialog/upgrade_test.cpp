@@ -1,0 +1,291 @@
+// Firmware upgrades through the dialog on a real line: Comlane on a pseudo-terminal whose far end
+// is the simulated Velora controller with its bootloader. A panel window stands where the main
+// window does: it owns the port and hands every chunk to the open dialog as WM_BOOT_DATA, on the
+// GUI thread, and forgets the dialog when the dialog says it has closed.
+//
+// With LAMP_SCREENS_DIR set, the upgrade test saves pictures of the dialog during a write and
+// after a read there (docs/screens).
+
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QProgressBar>
+#include <QTest>
+#include <comlane/serial_port.h>
+#include <knoblet/button_object.h>
+#include <wndmsg/messages.h>
+
+#include "controls/text_label.h"
+#include "dialog_rig.h"
+#include "firmware/bootloader.h"
+#include "firmware/bootloader_menu.h"
+#include "firmware/image_buffer.h"
+#include "firmware/memory_view.h"
+#include "link/reply_framer.h"
+#include "link/reply_ring.h"
+#include "link/serial_data_handler.h"
+#include "platform/window.h"
+#include "sim/bootloader_device.h"
+#include "sim/simulator.h"
+
+namespace lamp {
+namespace {
+
+using namespace std::chrono_literals;
+using firmware::ImageKind;
+using test::Bytes;
+using test::WaitFor;
+
+// The main window's part of the conversation.
+class Panel final : public Window {
+public:
+  Panel() {
+    onMessage(wndmsg::WM_SERIAL_DATA, [this](WParam w, LParam l) {
+      return serialData_.OnSerialData(w, l, dialog.data());
+    });
+  }
+  QPointer<CBootloader> dialog;
+
+private:
+  ReplyRing ring_;
+  ReplyFramer framer_{ring_};
+  SerialDataHandler serialData_{framer_};
+};
+
+class FirmwareUpgradeTest : public ::testing::Test {
+protected:
+  void TearDown() override {
+    delete panel_.dialog.data();
+    if (port_ != nullptr) {
+      // Closing joins the receive thread, which may be waiting for the GUI thread.
+      WaitServicing([this] { port_->Destroy(1); });
+    }
+    simulator_.reset();
+  }
+
+  void Connect(const sim::BootloaderSettings& device = {}, sim::SimulatorOptions options = {}) {
+    options.link = files_.Path() / "velora";
+    simulator_ = std::make_unique<sim::Simulator>(std::move(options));
+    memory_ = sim::InstallBootloader(*simulator_, device);
+    std::string error;
+    ASSERT_TRUE(simulator_->Start(&error)) << error;
+    port_ = Rs232Class();
+    ASSERT_NE(port_, nullptr);
+    port_->portName = (files_.Path() / "velora").string();
+    port_->baudRate = 115200;
+    ASSERT_NE(port_->Open(), 0);
+    port_->SetOwner(&panel_);
+    ASSERT_NE(port_->StartThreads(), 0);
+  }
+
+  // Opens the dialog as the option menu does.
+  CBootloader* OpenDialog() {
+    auto* dialog = new CBootloader(
+        nullptr, {port_, test::KnobletModule(), [this] { panel_.dialog = nullptr; }});
+    dialog->SetFileChooser([this](QWidget*, const QString&) { return nextFile_; });
+    panel_.dialog = dialog;
+    dialog->show();
+    return dialog;
+  }
+
+  void Command(int command) { panel_.dialog->RunCommand(command); }
+
+  void Open(ImageKind kind, const Bytes& bytes, const std::string& name) {
+    nextFile_ = files_.Write(name, test::HexText(0, bytes));
+    Command(kind == ImageKind::Program ? firmware::kCmdOpenProgramFile
+                                       : firmware::kCmdOpenDataFile);
+  }
+
+  // "Jump Boot Program" and the identification that follows it.
+  bool EnterBootloader() {
+    Command(firmware::kCmdJumpBoot);
+    return WaitFor([&] { return panel_.dialog->Protocol().Ready(); });
+  }
+
+  [[nodiscard]] bool TransferShown() const {
+    return panel_.dialog->ProgressBar()->isVisible();
+  }
+  // Waits for the end of a write or read: no worker, no transfer, the controls hidden.
+  bool TransferEnds() {
+    return WaitFor([&] {
+      const auto& protocol = panel_.dialog->Protocol();
+      return !protocol.WorkerRunning() && !protocol.TransferActive() && !TransferShown();
+    });
+  }
+
+  void SaveScreen(const char* name) const {
+    const QString folder = qEnvironmentVariable("LAMP_SCREENS_DIR");
+    if (!folder.isEmpty()) {
+      EXPECT_TRUE(panel_.dialog->grab().save(folder + '/' + name));
+    }
+  }
+
+  [[nodiscard]] QString Value(int row) const {
+    return panel_.dialog->Label(7 + row)->GetCaption();
+  }
+
+  test::HexFolder files_;
+  Panel panel_;
+  std::unique_ptr<sim::Simulator> simulator_;
+  std::shared_ptr<sim::BootloaderMemory> memory_;
+  comlane::SerialPort* port_ = nullptr;
+  QString nextFile_;
+};
+
+TEST_F(FirmwareUpgradeTest, WritesReadsBackAndReturnsToTheApplication) {
+  sim::SimulatorOptions options;
+  options.delay = 2ms; // a write takes long enough to be seen while it runs
+  ASSERT_NO_FATAL_FAILURE(Connect({}, options));
+  CBootloader* dialog = OpenDialog();
+
+  ASSERT_TRUE(EnterBootloader());
+  EXPECT_EQ(simulator_->ActiveKind(), sim::PersonalityKind::Bootloader);
+  const QStringList device = {Value(0), Value(1), Value(2), Value(3), Value(4), Value(5)};
+  EXPECT_EQ(device.join('|'), "ATmega128|128Kbyte|1024 byte|128 byte|256 byte|4096 byte");
+
+  // Program memory: 300 pages less a little, so the last page carries erased bytes past the image.
+  const Bytes program = test::Pattern(300 * 256 - 100, 5);
+  Open(ImageKind::Program, program, "velora.hex");
+  ASSERT_TRUE(WaitFor([&] { return !dialog->ViewFillerRunning(); }));
+  Command(firmware::kCmdWriteProgram);
+  ASSERT_TRUE(WaitFor([&] {
+    return TransferShown() && dialog->ProgressBar()->value() >= 100;
+  }));
+  EXPECT_EQ(dialog->ProgressBar()->maximum(), 300);
+  EXPECT_TRUE(dialog->CancelButton()->window->isVisible());
+  SaveScreen("firmware-dialog-write.png");
+  ASSERT_TRUE(TransferEnds());
+  const Bytes flash = memory_->Flash();
+  ASSERT_EQ(flash.size(), 131072u);
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), flash.begin()));
+  EXPECT_TRUE(std::all_of(flash.begin() + std::ptrdiff_t(program.size()), flash.end(),
+                          [](std::uint8_t b) { return b == 0xFF; }));
+
+  // Read it back: the whole program memory comes into the image and the view, from address 0;
+  // the file label keeps the file's path.
+  const QString path = dialog->Label(0)->GetCaption();
+  Command(firmware::kCmdReadProgram);
+  ASSERT_TRUE(WaitFor([&] { return dialog->Image().Loaded(ImageKind::Program); }, 60s));
+  ASSERT_TRUE(TransferEnds());
+  EXPECT_EQ(dialog->Image().Size(), 131072u);
+  EXPECT_EQ(dialog->Image().Base(), 0u);
+  const firmware::ImageBuffer& buffer = firmware::ProgramImageBuffer();
+  EXPECT_TRUE(std::equal(flash.begin(), flash.end(), buffer.Data()));
+  ASSERT_TRUE(WaitFor([&] {
+    return !dialog->ViewFillerRunning() && dialog->MemoryView()->RowCount() == 8192;
+  }));
+  EXPECT_EQ(dialog->MemoryView()->Text(8191, 0), "0001FFF0");
+  EXPECT_EQ(dialog->Label(0)->GetCaption(), path);
+  // The picture shows where the written image ends and erased memory begins.
+  dialog->MemoryView()->scrollTo(dialog->MemoryView()->model()->index(int(program.size() / 16) - 8, 0),
+                                 QAbstractItemView::PositionAtTop);
+  SaveScreen("firmware-dialog-read.png");
+
+  // Data memory: 1000 bytes written as eight blocks of 128, and read back.
+  const Bytes data = test::Pattern(1000, 77);
+  Open(ImageKind::Data, data, "velora.eep");
+  Command(firmware::kCmdWriteData);
+  ASSERT_TRUE(WaitFor([&] { return dialog->Protocol().WorkerRunning(); }));
+  ASSERT_TRUE(TransferEnds());
+  const Bytes eeprom = memory_->Eeprom();
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), eeprom.begin()));
+  EXPECT_EQ(eeprom[1000], 0xFF);
+  Command(firmware::kCmdReadData);
+  ASSERT_TRUE(WaitFor([&] { return dialog->Image().Loaded(ImageKind::Data); }, 60s));
+  EXPECT_EQ(dialog->Image().Size(), 4096u);
+  EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), buffer.Data()));
+
+  // Back to the application: the panel forgets the device, and the controller answers again.
+  Command(firmware::kCmdJumpApplication);
+  ASSERT_TRUE(WaitFor([&] {
+    return simulator_->ActiveKind() == sim::PersonalityKind::Application && Value(0) == "--------";
+  }));
+  EXPECT_EQ(Value(5), "--------");
+  EXPECT_FALSE(dialog->Protocol().Ready());
+}
+
+TEST_F(FirmwareUpgradeTest, CancelStopsAWriteAfterTheBlockInFlight) {
+  sim::SimulatorOptions options;
+  options.delay = 20ms; // 512 pages would take ten seconds
+  ASSERT_NO_FATAL_FAILURE(Connect({}, options));
+  CBootloader* dialog = OpenDialog();
+  ASSERT_TRUE(EnterBootloader());
+  Open(ImageKind::Program, test::Pattern(131072, 9), "full.hex");
+
+  Command(firmware::kCmdWriteProgram);
+  ASSERT_TRUE(WaitFor([&] { return TransferShown() && dialog->ProgressBar()->value() >= 2; }));
+  QTest::mouseClick(dialog->CancelButton()->window, Qt::LeftButton);
+  ASSERT_TRUE(TransferEnds());
+
+  // Some pages went out, far from all; the bootloader took FF FF and answers a read again.
+  const Bytes flash = memory_->Flash();
+  const Bytes expected = test::Pattern(131072, 9);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + 512, flash.begin()));
+  EXPECT_TRUE(std::all_of(flash.end() - 256 * 100, flash.end(),
+                          [](std::uint8_t b) { return b == 0xFF; }));
+  EXPECT_TRUE(dialog->Protocol().Ready());
+  EXPECT_FALSE(dialog->Protocol().CancelRequested());
+  Command(firmware::kCmdReadData);
+  EXPECT_TRUE(WaitFor([&] { return dialog->Image().Loaded(ImageKind::Data); }, 60s));
+}
+
+TEST_F(FirmwareUpgradeTest, ClosingDuringAnyWorkNeitherHangsNorCrashes) {
+  // Each case leaves a worker or a transfer running, then closes the dialog a different way.
+  enum class Work { Identify, UnacknowledgedWrite, Write, Read };
+  enum class Close { Escape, CloseBox, Exit, Delete };
+  struct Case {
+    Work work;
+    Close close;
+  };
+  for (const Case& c : {Case{Work::Identify, Close::Escape}, Case{Work::UnacknowledgedWrite, Close::CloseBox},
+                        Case{Work::Write, Close::Exit}, Case{Work::Read, Close::Delete},
+                        Case{Work::Write, Close::Escape}}) {
+    SCOPED_TRACE(int(c.work) * 10 + int(c.close));
+    TearDown();
+    sim::BootloaderSettings device;
+    device.neverIdentify = c.work == Work::Identify;
+    device.neverAcknowledge = c.work == Work::UnacknowledgedWrite;
+    sim::SimulatorOptions options;
+    options.delay = 10ms;
+    ASSERT_NO_FATAL_FAILURE(Connect(device, options));
+    QPointer<CBootloader> dialog = OpenDialog();
+    Open(ImageKind::Program, test::Pattern(131072, 1), "full.hex");
+
+    if (c.work == Work::Identify) {
+      Command(firmware::kCmdJumpBoot);
+      ASSERT_TRUE(WaitFor([&] { return dialog->Protocol().WorkerRunning(); }));
+    } else {
+      ASSERT_TRUE(EnterBootloader());
+      Command(c.work == Work::Read ? firmware::kCmdReadProgram : firmware::kCmdWriteProgram);
+      ASSERT_TRUE(WaitFor([&] { return TransferShown(); }));
+    }
+
+    switch (c.close) {
+    case Close::Escape:
+      QTest::keyClick(dialog, Qt::Key_Escape);
+      break;
+    case Close::CloseBox:
+      dialog->close();
+      break;
+    case Close::Exit:
+      Command(firmware::kCmdExit);
+      break;
+    case Close::Delete:
+      delete dialog.data();
+      break;
+    }
+    EXPECT_TRUE(panel_.dialog.isNull());
+    ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
+
+    // The line stays usable: a new dialog finds the bootloader (or, when it never answers, keeps
+    // asking until it is closed).
+    CBootloader* again = OpenDialog();
+    EXPECT_FALSE(again->Image().Loaded(ImageKind::Program));
+    if (c.work != Work::Identify) {
+      EXPECT_TRUE(EnterBootloader());
+    }
+  }
+}
+
+} // namespace
+} // namespace lamp
