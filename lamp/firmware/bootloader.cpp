@@ -42,7 +42,13 @@ constexpr int kTemplateHeight = 338;
 // Posted by the block writer, which must not wait for the GUI thread: wParam one of WriterEvent,
 // lParam its value.
 constexpr unsigned WM_WRITER_EVENT = WM_USER + 0x100;
-enum class WriterEvent : WParam { ShowTransfer, ProgressRange, ProgressPosition, StartTimer, StopTimer };
+enum class WriterEvent : WParam {
+  ShowTransfer,
+  ProgressRange,
+  ProgressPosition,
+  StartTimer,
+  StopTimer
+};
 
 // Rows the filler hands to the GUI thread per call, so that a large image never blocks it long.
 constexpr std::uint32_t kFillBatchRows = 256;
@@ -259,8 +265,8 @@ void CBootloader::MakeToolBar() {
     QObject::connect(action, &QAction::triggered, this,
                      [this, command] { send(WM_COMMAND, MakeWParam(unsigned(command), 0)); });
   }
-  Place(toolBar_, QRect(client_.left(), client_.top(), client_.width(),
-                        toolBar_->sizeHint().height()));
+  Place(toolBar_,
+        QRect(client_.left(), client_.top(), client_.width(), toolBar_->sizeHint().height()));
   toolBar_->show();
 }
 
@@ -410,9 +416,9 @@ void CBootloader::onTimer(int id) {
 
 void CBootloader::OpenImageFile(ImageKind kind) {
   image_.ClearLoaded();
-  const QString path = chooseFile_(
-      this, QtFileFilter(kind == ImageKind::Program ? firmware::kProgramFileFilter
-                                                    : firmware::kDataFileFilter));
+  const QString path =
+      chooseFile_(this, QtFileFilter(kind == ImageKind::Program ? firmware::kProgramFileFilter
+                                                                : firmware::kDataFileFilter));
   if (path.isEmpty() || shutDown_) {
     return;
   }

@@ -63,12 +63,24 @@ inline constexpr std::array<MenuItem, 13> kCommandMenu = {{
 }};
 
 // Tool bar buttons in order, separators as 0. The n-th command takes image n of the strip.
-inline constexpr std::array<int, 18> kToolBarButtons = {
-    kCmdOpenProgramFile, kCmdOpenDataFile,  kCmdSaveProgramFile, kCmdSaveDataFile,
-    0,                   kCmdWriteProgram,  kCmdWriteData,       kCmdReadProgram,
-    kCmdReadData,        kCmdEraseProgram,  kCmdEraseData,       0,
-    kCmdJumpBoot,        kCmdJumpApplication, 0,                 kCmdBootloaderLock,
-    0,                   kCmdExit};
+inline constexpr std::array<int, 18> kToolBarButtons = {kCmdOpenProgramFile,
+                                                        kCmdOpenDataFile,
+                                                        kCmdSaveProgramFile,
+                                                        kCmdSaveDataFile,
+                                                        0,
+                                                        kCmdWriteProgram,
+                                                        kCmdWriteData,
+                                                        kCmdReadProgram,
+                                                        kCmdReadData,
+                                                        kCmdEraseProgram,
+                                                        kCmdEraseData,
+                                                        0,
+                                                        kCmdJumpBoot,
+                                                        kCmdJumpApplication,
+                                                        0,
+                                                        kCmdBootloaderLock,
+                                                        0,
+                                                        kCmdExit};
 
 // The string of a command: its prompt, a newline, its tool tip. Empty for an unknown command.
 [[nodiscard]] std::string_view CommandString(int command);

@@ -48,9 +48,8 @@ protected:
 
   // Waits until the memory view filler has shown `rows` rows and stopped.
   bool ViewShows(std::uint32_t rows) {
-    return WaitFor([&] {
-      return !dialog_->ViewFillerRunning() && dialog_->MemoryView()->RowCount() == rows;
-    });
+    return WaitFor(
+        [&] { return !dialog_->ViewFillerRunning() && dialog_->MemoryView()->RowCount() == rows; });
   }
 
   [[nodiscard]] QStringList Row(std::uint32_t row) const {
@@ -110,9 +109,10 @@ TEST_F(FirmwareDialogTest, OpensWithItsCommandsAndNothingLoaded) {
             "32785=Exit");
 
   EXPECT_EQ(dialog_->TargetGroup()->title(), "Target");
-  const QStringList expected = {"Cdd",      "DEVICE:  ", "FLASH SIZE:  ", "BOOT SIZE:  ",
+  const QStringList expected = {"Cdd",          "DEVICE:  ",    "FLASH SIZE:  ",  "BOOT SIZE:  ",
                                 "PAGE SIZE:  ", "PAGE BYTE:  ", "EEPROM SIZE:  ", "--------",
-                                "--------", "--------", "--------", "--------", "--------"};
+                                "--------",     "--------",     "--------",       "--------",
+                                "--------"};
   for (int i = 0; i < 13; ++i) {
     EXPECT_EQ(dialog_->Label(i)->GetCaption(), expected[i]) << "label " << i;
   }
@@ -163,11 +163,11 @@ TEST_F(FirmwareDialogTest, LoadedFileFillsTheMemoryViewAndNamesThePath) {
   EXPECT_EQ(filters_.back(), "*.* (*.*);;*.hex (*.hex);;*.eep (*.eep)");
 
   // A large image fills the view in several passes of the filler without losing a row.
-  Open(ImageKind::Program,
-       files_.Write("large.hex", test::HexText(0, test::Pattern(40000, 3))));
+  Open(ImageKind::Program, files_.Write("large.hex", test::HexText(0, test::Pattern(40000, 3))));
   ASSERT_TRUE(ViewShows(2500));
   EXPECT_EQ(Row(2499)[0], "00009C30");
-  EXPECT_EQ(Row(2499)[16], QStringLiteral("%1").arg((39999 + 3) % 251, 2, 16, QChar('0')).toUpper());
+  EXPECT_EQ(Row(2499)[16],
+            QStringLiteral("%1").arg((39999 + 3) % 251, 2, 16, QChar('0')).toUpper());
 }
 
 TEST_F(FirmwareDialogTest, CancelledOrFailedLoadLeavesNoImageAndKeepsTheView) {
@@ -180,8 +180,8 @@ TEST_F(FirmwareDialogTest, CancelledOrFailedLoadLeavesNoImageAndKeepsTheView) {
   std::string badSum = valid;
   badSum[42] = badSum[42] == '0' ? '1' : '0';
   const std::string noEnd = valid.substr(0, valid.find(":00000001"));
-  for (const QString& path : {QString(), files_.Write("bad.hex", badSum),
-                              files_.Write("open.hex", noEnd)}) {
+  for (const QString& path :
+       {QString(), files_.Write("bad.hex", badSum), files_.Write("open.hex", noEnd)}) {
     Open(ImageKind::Program, good);
     ASSERT_TRUE(dialog_->Image().Loaded(ImageKind::Program));
     Open(ImageKind::Program, path);

@@ -40,9 +40,8 @@ using test::WaitFor;
 class Panel final : public Window {
 public:
   Panel() {
-    onMessage(wndmsg::WM_SERIAL_DATA, [this](WParam w, LParam l) {
-      return serialData_.OnSerialData(w, l, dialog.data());
-    });
+    onMessage(wndmsg::WM_SERIAL_DATA,
+              [this](WParam w, LParam l) { return serialData_.OnSerialData(w, l, dialog.data()); });
   }
   QPointer<CBootloader> dialog;
 
@@ -102,9 +101,7 @@ protected:
     return WaitFor([&] { return panel_.dialog->Protocol().Ready(); });
   }
 
-  [[nodiscard]] bool TransferShown() const {
-    return panel_.dialog->ProgressBar()->isVisible();
-  }
+  [[nodiscard]] bool TransferShown() const { return panel_.dialog->ProgressBar()->isVisible(); }
   // Waits for the end of a write or read: no worker, no transfer, the controls hidden.
   bool TransferEnds() {
     return WaitFor([&] {
@@ -120,9 +117,7 @@ protected:
     }
   }
 
-  [[nodiscard]] QString Value(int row) const {
-    return panel_.dialog->Label(7 + row)->GetCaption();
-  }
+  [[nodiscard]] QString Value(int row) const { return panel_.dialog->Label(7 + row)->GetCaption(); }
 
   test::HexFolder files_;
   Panel panel_;
@@ -148,9 +143,7 @@ TEST_F(FirmwareUpgradeTest, WritesReadsBackAndReturnsToTheApplication) {
   Open(ImageKind::Program, program, "velora.hex");
   ASSERT_TRUE(WaitFor([&] { return !dialog->ViewFillerRunning(); }));
   Command(firmware::kCmdWriteProgram);
-  ASSERT_TRUE(WaitFor([&] {
-    return TransferShown() && dialog->ProgressBar()->value() >= 100;
-  }));
+  ASSERT_TRUE(WaitFor([&] { return TransferShown() && dialog->ProgressBar()->value() >= 100; }));
   EXPECT_EQ(dialog->ProgressBar()->maximum(), 300);
   EXPECT_TRUE(dialog->CancelButton()->window->isVisible());
   SaveScreen("firmware-dialog-write.png");
@@ -171,14 +164,14 @@ TEST_F(FirmwareUpgradeTest, WritesReadsBackAndReturnsToTheApplication) {
   EXPECT_EQ(dialog->Image().Base(), 0u);
   const firmware::ImageBuffer& buffer = firmware::ProgramImageBuffer();
   EXPECT_TRUE(std::equal(flash.begin(), flash.end(), buffer.Data()));
-  ASSERT_TRUE(WaitFor([&] {
-    return !dialog->ViewFillerRunning() && dialog->MemoryView()->RowCount() == 8192;
-  }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return !dialog->ViewFillerRunning() && dialog->MemoryView()->RowCount() == 8192; }));
   EXPECT_EQ(dialog->MemoryView()->Text(8191, 0), "0001FFF0");
   EXPECT_EQ(dialog->Label(0)->GetCaption(), path);
   // The picture shows where the written image ends and erased memory begins.
-  dialog->MemoryView()->scrollTo(dialog->MemoryView()->model()->index(int(program.size() / 16) - 8, 0),
-                                 QAbstractItemView::PositionAtTop);
+  dialog->MemoryView()->scrollTo(
+      dialog->MemoryView()->model()->index(int(program.size() / 16) - 8, 0),
+      QAbstractItemView::PositionAtTop);
   SaveScreen("firmware-dialog-read.png");
 
   // Data memory: 1000 bytes written as eight blocks of 128, and read back.
@@ -221,8 +214,8 @@ TEST_F(FirmwareUpgradeTest, CancelStopsAWriteAfterTheBlockInFlight) {
   const Bytes flash = memory_->Flash();
   const Bytes expected = test::Pattern(131072, 9);
   EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + 512, flash.begin()));
-  EXPECT_TRUE(std::all_of(flash.end() - 256 * 100, flash.end(),
-                          [](std::uint8_t b) { return b == 0xFF; }));
+  EXPECT_TRUE(
+      std::all_of(flash.end() - 256 * 100, flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
   EXPECT_TRUE(dialog->Protocol().Ready());
   EXPECT_FALSE(dialog->Protocol().CancelRequested());
   Command(firmware::kCmdReadData);
@@ -237,9 +230,10 @@ TEST_F(FirmwareUpgradeTest, ClosingDuringAnyWorkNeitherHangsNorCrashes) {
     Work work;
     Close close;
   };
-  for (const Case& c : {Case{Work::Identify, Close::Escape}, Case{Work::UnacknowledgedWrite, Close::CloseBox},
-                        Case{Work::Write, Close::Exit}, Case{Work::Read, Close::Delete},
-                        Case{Work::Write, Close::Escape}}) {
+  for (const Case& c :
+       {Case{Work::Identify, Close::Escape}, Case{Work::UnacknowledgedWrite, Close::CloseBox},
+        Case{Work::Write, Close::Exit}, Case{Work::Read, Close::Delete},
+        Case{Work::Write, Close::Escape}}) {
     SCOPED_TRACE(int(c.work) * 10 + int(c.close));
     TearDown();
     sim::BootloaderSettings device;
