@@ -1,0 +1,24 @@
+#include "lamp_app.h"
+
+#include "main_window.h"
+#include "platform/gui_calls.h"
+
+namespace lamp {
+
+LampApp::LampApp(int& argc, char** argv) : application_(argc, argv) {
+  QApplication::setApplicationName(QStringLiteral("lamp"));
+  QApplication::setApplicationDisplayName(QStringLiteral("lamp"));
+}
+
+int LampApp::Run() {
+  {
+    MainWindow window;
+    window.Initialise();
+    window.exec();
+  }
+  // Nobody services cross-thread calls once the main window is gone.
+  RefuseGuiCalls(true);
+  return 0;
+}
+
+} // namespace lamp
