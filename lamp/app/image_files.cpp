@@ -14,7 +14,7 @@ QString ImagePath(const QString& name) {
   if (QCoreApplication::instance() != nullptr) {
     folders << QCoreApplication::applicationDirPath() + QStringLiteral("/../share/lamp");
   }
-  folders << QStringLiteral(LAMP_DATA_DIR) << QStringLiteral(LAMP_BUILD_ART_DIR);
+  folders << QStringLiteral(LAMP_RES_INSTALL_DIR) << QStringLiteral(LAMP_RES_DIR);
   for (const QString& folder : folders) {
     const QString path = QDir(folder).filePath(name);
     if (!folder.isEmpty() && QFileInfo::exists(path)) {

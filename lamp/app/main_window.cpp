@@ -28,6 +28,7 @@
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
 #include "image_files.h"
+#include "lamp_res/artwork.h"
 #include "link/decimal_text.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"
@@ -55,7 +56,6 @@ const QColor kBlack(0, 0, 0);
 const QColor kUnlit(150, 150, 150);
 const QColor kLabelBlue(42, 116, 179);
 const QColor kBackground(254, 254, 254);
-const QColor kMagenta(255, 0, 255);
 
 comlane::SerialPort* programPort = nullptr;
 
@@ -96,16 +96,16 @@ template <class Fn> Fn Factory(const LoadedLibrary& library, const char* symbol)
   return reinterpret_cast<Fn>(FindSymbol(library, symbol).address);
 }
 
-// Cuts a strip of equal cells into pixmaps, with `transparent` as the see-through colour.
-std::vector<QPixmap> CutStrip(const QString& file, int cellWidth, int cellHeight,
-                              const QColor& transparent) {
+// Cuts an artwork strip into its cells, with the strip's see-through colour masked out.
+std::vector<QPixmap> CutStrip(const lamp_res::Strip& strip) {
   std::vector<QPixmap> cells;
-  const QImage strip(ImagePath(file));
-  if (strip.isNull()) {
+  const QImage image(ImagePath(QString::fromLatin1(strip.file)));
+  if (image.isNull()) {
     return cells;
   }
-  for (int x = 0; x + cellWidth <= strip.width(); x += cellWidth) {
-    QPixmap cell = QPixmap::fromImage(strip.copy(x, 0, cellWidth, cellHeight));
+  const QColor transparent(strip.transparent.r, strip.transparent.g, strip.transparent.b);
+  for (int x = 0; x + strip.cellWidth <= image.width(); x += strip.cellWidth) {
+    QPixmap cell = QPixmap::fromImage(image.copy(x, 0, strip.cellWidth, strip.cellHeight));
     cell.setMask(cell.createMaskFromColor(transparent, Qt::MaskInColor));
     cells.push_back(cell);
   }
@@ -153,10 +153,10 @@ MainWindow::MainWindow(QWidget* parent, Freeze freeze)
   setFont(dialogFont);
   const DialogUnits units(dialogFont);
   setFixedSize(units.size(287, 280));
-  const QIcon icon(ImagePath(QStringLiteral("lamp.png")));
-  if (!icon.isNull()) {
-    setWindowIcon(icon);
-  }
+  QIcon icon;
+  icon.addFile(ImagePath(QString::fromLatin1(lamp_res::kAppIconSmall.file)));
+  icon.addFile(ImagePath(QString::fromLatin1(lamp_res::kAppIcon.file)));
+  setWindowIcon(icon);
 
   // The template's controls, at their template positions until the layout moves them.
   auto picture = [&](int id, int left, int top, int width, int height) {
@@ -310,12 +310,10 @@ void MainWindow::MakeDisplays() {
 
 void MainWindow::MakeButtons() {
   const auto make = Factory<knoblet::BtnClassFn>(knoblet_, "BtnClass");
-  lampImages_ = CutStrip(QStringLiteral("bmp_lamp_buttons.bmp"), 160, 60, kBlack);
-  userImages_ = CutStrip(QStringLiteral("bmp_user_buttons.bmp"), 160, 60, kBlack);
-  const std::vector<QPixmap> arrows =
-      CutStrip(QStringLiteral("bmp_arrow_buttons.bmp"), 22, 19, kMagenta);
-  const std::vector<QPixmap> commands =
-      CutStrip(QStringLiteral("bmp_command_buttons.bmp"), 32, 32, kMagenta);
+  lampImages_ = CutStrip(lamp_res::kLampButtons);
+  userImages_ = CutStrip(lamp_res::kUserButtons);
+  const std::vector<QPixmap> arrows = CutStrip(lamp_res::kArrows);
+  const std::vector<QPixmap> commands = CutStrip(lamp_res::kCommands);
   const int firstLineBottom = RectOf(firstLine_).bottom;
 
   auto create = [&](int i, const QString& caption, unsigned kind) -> knoblet::ButtonObject* {
