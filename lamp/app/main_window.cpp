@@ -995,6 +995,7 @@ void MainWindow::SetCursorDigits(std::int32_t digit) {
   for (int i = 0; i < 4; ++i) {
     if (HasDisplay(i)) {
       displays_[static_cast<std::size_t>(i)]->cursorDigit.store(digit);
+      displays_[static_cast<std::size_t>(i)]->Redraw();
     }
   }
 }
@@ -1005,7 +1006,6 @@ void MainWindow::PlaceCursorMarker() {
   }
   segmenta::DigitDisplay* last = displays_[3];
   MoveTo(cursorMarker_, CursorRect(RectOf(last->window), last->GetCursorDigit()));
-  last->Redraw();
 }
 
 void MainWindow::SetTemperatureText(const std::string& text) {
