@@ -1,0 +1,56 @@
+#include "settings/fan_ctrl.h"
+
+#include "controls/my_edit.h"
+#include "controls/text_label.h"
+#include "controls/window_styles.h"
+#include "platform/log_font.h"
+
+namespace lamp {
+
+CFanCtrl::CFanCtrl(PanelHost& host, QWidget* parent)
+    : DataDialog(host, OptionDialog::FanCtrl, parent,
+                 {QStringLiteral("Fan control"), QSize(126, 58)}, Background::Gradient) {}
+
+void CFanCtrl::OnInitDialog() {
+  const int w = width();
+  const int h = height();
+
+  const QString captions[2] = {QStringLiteral("FAN START [\u2103]"),
+                               QStringLiteral("  FAN OFF   [\u2103]")};
+  QRect label(0, 0, w / 2 + 48, (h - 32) / 2);
+  for (std::size_t i = 0; i < 2; ++i) {
+    auto* text = new TextLabel();
+    text->Create(captions[i], WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, 100, 100), this,
+                 kLabelId);
+    text->SetEmbossed(true, true)
+        .SetEmbossColour(QColor(42, 116, 179))
+        .SetTypeface(QStringLiteral("Verdana"), 0)
+        .SetPoints(11)
+        .SetHeavy(true)
+        .SetSeeThrough(true);
+    text->setGeometry(label);
+    labels_[i] = text;
+    label.translate(0, label.height());
+  }
+
+  LogFont description;
+  description.height = 25;
+  description.weight = 700;
+  description.quality = kAntialiasedQuality;
+  description.faceName = QStringLiteral("Verdana");
+  const QFont font = FontFromLogFont(description);
+  QRect box(QPoint(w / 2 + 48, 6), QPoint(w - 1, (h - 32) / 2 - 1));
+  for (int i = 0; i < 2; ++i) {
+    MakeField(i, kFieldId, box, QColor(230, 230, 230), QColor(248, 168, 97), font);
+    box.translate(0, box.height() + 6);
+  }
+
+  MakeReadWriteButtons(QRect(w - 144, h - 32, 72, 32), QRect(w - 72, h - 32, 72, 32));
+  Host().SendCommand(9, 1);
+}
+
+void CFanCtrl::OnButton(int index) {
+  Host().SendCommand(9, index == 0 ? 1 : 0);
+}
+
+} // namespace lamp

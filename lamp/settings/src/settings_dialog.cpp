@@ -1,0 +1,234 @@
+#include "settings/settings_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScreen>
+#include <cstdint>
+#include <knoblet/button_object.h>
+#include <wndmsg/messages.h>
+
+#include "platform/dialog_units.h"
+#include "platform/library_loader.h"
+
+namespace lamp {
+
+namespace {
+
+const QColor kPlainGround(254, 254, 254);
+const QColor kMagenta(255, 0, 255);
+const QColor kWhite(255, 255, 255);
+constexpr int kGradientBase = 205;
+
+// MulDiv: a * b / c rounded half away from zero, without overflow.
+int MulDiv(int a, int b, int c) {
+  if (c == 0) {
+    return -1;
+  }
+  const std::int64_t product = std::int64_t{a} * b;
+  const std::int64_t half = (c < 0 ? -std::int64_t{c} : c) / 2;
+  const bool negative = (product < 0) != (c < 0);
+  const std::int64_t magnitude = (product < 0 ? -product : product) + half;
+  const std::int64_t quotient = magnitude / (c < 0 ? -std::int64_t{c} : c);
+  return static_cast<int>(negative ? -quotient : quotient);
+}
+
+int GradientChannel(int y, int height, int base) {
+  return (250 - MulDiv(y, 255 - base, 2 * height)) & 0xFF;
+}
+
+QString ArtworkPath(const QString& name) {
+  const QString programFolder = QApplication::applicationDirPath();
+  const QStringList folders = {QDir::currentPath(), programFolder + QStringLiteral("/res"),
+                               programFolder + QStringLiteral("/../share/lamp")};
+  for (const QString& folder : folders) {
+    const QString path = folder + QLatin1Char('/') + name;
+    if (QFileInfo::exists(path)) {
+      return path;
+    }
+  }
+  return name;
+}
+
+} // namespace
+
+QColor GradientRowColour(int y, int height, const QColor& base) {
+  return QColor(GradientChannel(y, height, base.red()), GradientChannel(y, height, base.green()),
+                GradientChannel(y, height, base.blue()));
+}
+
+std::vector<QPixmap> LoadButtonStrip(const QString& name, int cellWidth, int cellHeight) {
+  std::vector<QPixmap> cells;
+  const QImage strip(ArtworkPath(name));
+  if (strip.isNull()) {
+    return cells;
+  }
+  for (int x = 0; x + cellWidth <= strip.width(); x += cellWidth) {
+    QPixmap cell = QPixmap::fromImage(strip.copy(x, 0, cellWidth, cellHeight));
+    cell.setMask(cell.createMaskFromColor(kMagenta, Qt::MaskInColor));
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+SettingsDialog::SettingsDialog(PanelHost& host, OptionDialog which, QWidget* parent,
+                               const Template& form, Background background)
+    : Dialog(parent), host_(host), which_(which), background_(background) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  Qt::WindowFlags flags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (form.minimiseBox) {
+    flags |= Qt::WindowMinimizeButtonHint;
+  }
+  setWindowFlags(flags);
+  setModal(false);
+  setWindowTitle(form.caption);
+  const QFont font = DialogFont(QStringLiteral("Verdana"), 8);
+  setFont(font);
+  setFixedSize(DialogUnits(font).size(form.units.width(), form.units.height()));
+  if (form.centred) {
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+      QRect frame(QPoint(), size());
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  onMessage(wndmsg::WM_BUTTON_CLICKED, &SettingsDialog::OnButtonClicked);
+}
+
+SettingsDialog::~SettingsDialog() {
+  if (closed_) {
+    host_.DialogClosed(which_);
+  }
+}
+
+QRect SettingsDialog::UnitsRect(int x, int y, int width, int height) const {
+  return DialogUnits(font()).rect(x, y, width, height);
+}
+
+knoblet::ButtonObject* SettingsDialog::MakeButton(const QString& caption, const QRect& provisional,
+                                                  int id, int index, const QPixmap& up,
+                                                  const QPixmap& down, const ButtonLook& look) {
+  void* module = host_.KnobletModule();
+  if (module == nullptr) {
+    return nullptr;
+  }
+  LoadedLibrary library;
+  library.handle = module;
+  const auto factory =
+      reinterpret_cast<knoblet::BtnClassFn>(FindSymbol(library, "BtnClass").address);
+  knoblet::ButtonObject* button = factory != nullptr ? factory() : nullptr;
+  if (button == nullptr) {
+    return nullptr;
+  }
+  button->Create(caption, knoblet::kStyleChild | knoblet::kStyleVisible | knoblet::kStyleCentred,
+                 provisional, this, id);
+  button->SetIndex(index);
+  button->SetPressNotify(0);
+  button->Prepare();
+  button->SetCaptionFont(look.points, QStringLiteral("Verdana"), QColor(0, 0, 0), 0,
+                         look.focusColour);
+  button->SetIcons(up, down);
+  button->SetBackdrop(kWhite, 100, look.accent, look.accentStrength);
+  return button;
+}
+
+QRadioButton* SettingsDialog::MakeRadio(const QString& text, const QRect& rect) {
+  auto* radio = new QRadioButton(text, this);
+  radio->setGeometry(rect);
+  radio->setAutoFillBackground(true);
+  QPalette palette = radio->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  palette.setColor(QPalette::WindowText, Qt::black);
+  radio->setPalette(palette);
+  return radio;
+}
+
+void SettingsDialog::MakeReadWriteButtons(const QRect& read, const QRect& write) {
+  const std::vector<QPixmap> images = LoadButtonStrip(QStringLiteral("bmp_read_write.bmp"), 32, 32);
+  const auto image = [&images](std::size_t i) { return i < images.size() ? images[i] : QPixmap(); };
+  const QRect provisional(QPoint(110, 270), QPoint(189, 301));
+  const QRect places[2] = {read, write};
+  const QString captions[2] = {QStringLiteral("Read"), QStringLiteral("Write")};
+  for (int i = 0; i < 2; ++i) {
+    const auto n = static_cast<std::size_t>(i);
+    knoblet::ButtonObject* button =
+        MakeButton(captions[i], provisional, 11000, i, image(2 * n + 1), image(2 * n), {});
+    if (button != nullptr && button->window != nullptr) {
+      button->window->setGeometry(places[i]);
+    }
+  }
+}
+
+void SettingsDialog::CloseDialog() {
+  if (closed_) {
+    return;
+  }
+  closed_ = true;
+  host_.DialogClosed(which_);
+  close();
+}
+
+void SettingsDialog::reject() {
+  if (closed_) {
+    return;
+  }
+  OnEscape();
+  CloseDialog();
+}
+
+void SettingsDialog::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    OnCloseBox();
+    closed_ = true;
+    host_.DialogClosed(which_);
+  }
+  event->accept();
+}
+
+void SettingsDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  Dialog::keyPressEvent(event);
+}
+
+void SettingsDialog::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (background_ == Background::Plain) {
+    painter.fillRect(rect(), kPlainGround);
+    return;
+  }
+  // The gradient runs over the height of the whole window, frame included, drawn in client
+  // coordinates from the top.
+  const QRect frame = frameGeometry();
+  const int height = frame.height() > 0 ? frame.height() : this->height();
+  const int width = std::max(frame.width(), this->width());
+  const QColor base(kGradientBase, kGradientBase, kGradientBase);
+  for (int y = 0; y < height; ++y) {
+    painter.fillRect(0, y, width, 1, GradientRowColour(y, height, base));
+  }
+}
+
+void SettingsDialog::showEvent(QShowEvent* event) {
+  Dialog::showEvent(event);
+  if (!initialised_) {
+    initialised_ = true;
+    OnInitDialog();
+  }
+}
+
+LResult SettingsDialog::OnButtonClicked(WParam wParam, LParam) {
+  if (wParam != 0) {
+    OnButton(*reinterpret_cast<const std::int32_t*>(wParam));
+  }
+  return 0;
+}
+
+} // namespace lamp

@@ -1,0 +1,146 @@
+#include "dialog_host.h"
+
+#include <QTest>
+#include <comlane/serial_port.h>
+#include <wndmsg/messages.h>
+
+#include "platform/gui_calls.h"
+
+#include "settings/settings_dialogs.h"
+
+namespace lamp::test {
+
+Bytes Frame(std::uint8_t command, std::uint8_t direction, const Bytes& payload) {
+  Bytes frame{0x5A, static_cast<std::uint8_t>(payload.size() + 6), 0x01, command, direction};
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  frame.push_back(0x03);
+  return frame;
+}
+
+DialogHost::DialogHost(PtyPair& peer, bool withButtons)
+    : peer_(peer), sender_(state_, *this, *this) {
+  onMessage(wndmsg::WM_SERIAL_DATA, [this](WParam wParam, LParam lParam) {
+    return serialData_.OnSerialData(wParam, lParam, nullptr);
+  });
+  if (withButtons) {
+    knoblet_ = LoadProgramLibrary(LAMP_BIN_DIR "/libknoblet.so");
+  }
+  port_ = Rs232Class();
+  port_->portName = peer.DevicePath();
+  port_->baudRate = 57600;
+  if (port_->Open() != 0) {
+    port_->SetOwner(this);
+    port_->StartThreads();
+  }
+  sender_.SetPort(port_);
+}
+
+DialogHost::~DialogHost() {
+  for (QPointer<QWidget>& dialog : dialogs_) {
+    delete dialog.data();
+  }
+  comlane::SerialPort* port = port_;
+  WaitServicing([port] { port->Close(); });
+  port->SetOwner(nullptr);
+  port->Destroy(1);
+}
+
+QWidget* DialogHost::Open(OptionDialog which, bool activate) {
+  QPointer<QWidget>& open = dialogs_[static_cast<std::size_t>(which)];
+  if (!open.isNull()) {
+    open->activateWindow();
+    return open.data();
+  }
+  QWidget* dialog = MakeSettingsDialog(which, *this, this);
+  open = dialog;
+  if (dialog != nullptr) {
+    dialog->show();
+    if (!activate) {
+      return dialog;
+    }
+    // Focus moves (editors closing when they lose it) need the window to be the active one.
+    dialog->activateWindow();
+    static_cast<void>(QTest::qWaitForWindowActive(dialog));
+  }
+  return dialog;
+}
+
+QWidget* DialogHost::OpenDialogOf(OptionDialog which) const {
+  return dialogs_[static_cast<std::size_t>(which)].data();
+}
+
+std::vector<Bytes> DialogHost::Frames(std::size_t count, std::chrono::milliseconds within) {
+  std::vector<Bytes> frames;
+  const auto deadline = std::chrono::steady_clock::now() + within;
+  while (frames.size() < count) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    Bytes head = peer_.Receive(2, std::max(left, std::chrono::milliseconds(1)));
+    if (head.size() < 2 || head[1] < 2) {
+      break;
+    }
+    Bytes rest = peer_.Receive(head[1] - 2u, std::chrono::seconds(2));
+    head.insert(head.end(), rest.begin(), rest.end());
+    frames.push_back(head);
+  }
+  return frames;
+}
+
+bool DialogHost::Quiet() {
+  return peer_.Receive(1, std::chrono::milliseconds(200)).empty();
+}
+
+bool DialogHost::Reply(const std::vector<Bytes>& frames) {
+  for (const Bytes& frame : frames) {
+    peer_.Send(frame);
+  }
+  const int expected = static_cast<int>(frames.size());
+  if (!QTest::qWaitFor([&] { return ring_.Waiting() >= expected; }, 5000)) {
+    return false;
+  }
+  while (const auto entry = ring_.Take()) {
+    applier_.Apply(*entry);
+  }
+  return true;
+}
+
+void DialogHost::SendCommand(std::uint8_t command, std::int8_t direction) {
+  sender_.SendCommand(command, direction);
+}
+
+void DialogHost::SendStateReadBack() {
+  sender_.SendStateReadBack();
+}
+
+void DialogHost::SerialPortReopened() {
+  ++reopened;
+  port_->SetOwner(this);
+}
+
+void DialogHost::DialogClosed(OptionDialog which) {
+  dialogs_[static_cast<std::size_t>(which)] = nullptr;
+}
+
+OptionDialog DialogHost::OptionOf(SetupDialog which) {
+  switch (which) {
+  case SetupDialog::FanCtrl:
+    return OptionDialog::FanCtrl;
+  case SetupDialog::Machine:
+    return OptionDialog::Machine;
+  case SetupDialog::Automode:
+    return OptionDialog::Automode;
+  case SetupDialog::UserMode:
+    break;
+  }
+  return OptionDialog::UserMode;
+}
+
+const DialogData* DialogHost::OpenDialog(SetupDialog which) const {
+  return dynamic_cast<const DialogData*>(OpenDialogOf(OptionOf(which)));
+}
+
+ReplyDialog* DialogHost::OpenReplyDialog(SetupDialog which) {
+  return dynamic_cast<ReplyDialog*>(OpenDialogOf(OptionOf(which)));
+}
+
+} // namespace lamp::test
