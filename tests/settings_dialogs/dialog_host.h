@@ -22,6 +22,7 @@
 #include "platform/library_loader.h"
 #include "platform/window.h"
 #include "pty_pair.h"
+#include "settings/serial_port_owner.h"
 
 namespace lamp::test {
 
@@ -31,7 +32,8 @@ class DialogHost : public Dialog,
                    public PanelHost,
                    public CommandSource,
                    public PollTimer,
-                   public ReplyPanel {
+                   public ReplyPanel,
+                   public SerialPortOwner {
 public:
   // Opens a serial port on `peer`'s device and becomes its owner; loads the button library
   // unless `withButtons` is false.
@@ -64,8 +66,10 @@ public:
   void RefreshLampButtons() override { ++refreshes; }
   [[nodiscard]] comlane::SerialPort* SerialPort() override { return port_; }
   [[nodiscard]] void* KnobletModule() override { return knoblet_.handle; }
-  void SerialPortReopened() override;
   void DialogClosed(OptionDialog which) override;
+
+  // SerialPortOwner.
+  void SerialPortReopened() override;
 
   // CommandSource.
   [[nodiscard]] std::int32_t Level(int) const override { return 0; }

@@ -11,6 +11,7 @@
 #include "platform/gui_calls.h"
 #include "platform/message_box.h"
 #include "settings/serial_devices.h"
+#include "settings/serial_port_owner.h"
 #include "settings/serial_settings.h"
 
 namespace lamp {
@@ -188,7 +189,11 @@ void CRs232Setup::Apply() {
     return;
   }
   port->StartThreads();
-  Host().SerialPortReopened();
+  // When the port failed to open at start-up nobody took its notifications yet, and no reply
+  // would ever be applied: the main window takes them over now.
+  if (auto* owner = dynamic_cast<SerialPortOwner*>(&Host())) {
+    owner->SerialPortReopened();
+  }
 }
 
 } // namespace lamp

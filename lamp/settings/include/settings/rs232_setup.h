@@ -5,6 +5,9 @@
 // change closes the port, writes all six keys, loads them into the serial-port object, opens it
 // again and starts its threads; "Cancel", Escape and the close box change nothing.
 //
+// After a successful reopen, a host that implements SerialPortOwner takes the port's
+// notifications over (see there).
+//
 // A stored value that the lists do not offer (a port typed into the file by hand, a speed of
 // 4800) is shown as the list's current text and written back unchanged, so that changing
 // another list does not wipe it. The port list offers COM1 to COM10 and then the serial devices
