@@ -18,7 +18,12 @@ Bytes Frame(std::uint8_t command, std::uint8_t direction, const Bytes& payload) 
 }
 
 DialogHost::DialogHost(PtyPair& peer, bool withButtons)
-    : peer_(peer), sender_(state_, *this, *this) {
+    : DialogHost(peer.DevicePath(), withButtons) {
+  peer_ = &peer;
+}
+
+DialogHost::DialogHost(const std::string& device, bool withButtons)
+    : sender_(state_, *this, *this) {
   onMessage(wndmsg::WM_SERIAL_DATA, [this](WParam wParam, LParam lParam) {
     return serialData_.OnSerialData(wParam, lParam, nullptr);
   });
@@ -26,7 +31,7 @@ DialogHost::DialogHost(PtyPair& peer, bool withButtons)
     knoblet_ = LoadProgramLibrary(LAMP_BIN_DIR "/libknoblet.so");
   }
   port_ = Rs232Class();
-  port_->portName = peer.DevicePath();
+  port_->portName = device;
   port_->baudRate = 57600;
   if (port_->Open() != 0) {
     port_->SetOwner(this);
@@ -75,11 +80,11 @@ std::vector<Bytes> DialogHost::Frames(std::size_t count, std::chrono::millisecon
   while (frames.size() < count) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    Bytes head = peer_.Receive(2, std::max(left, std::chrono::milliseconds(1)));
+    Bytes head = peer_->Receive(2, std::max(left, std::chrono::milliseconds(1)));
     if (head.size() < 2 || head[1] < 2) {
       break;
     }
-    Bytes rest = peer_.Receive(head[1] - 2u, std::chrono::seconds(2));
+    Bytes rest = peer_->Receive(head[1] - 2u, std::chrono::seconds(2));
     head.insert(head.end(), rest.begin(), rest.end());
     frames.push_back(head);
   }
@@ -87,21 +92,28 @@ std::vector<Bytes> DialogHost::Frames(std::size_t count, std::chrono::millisecon
 }
 
 bool DialogHost::Quiet() {
-  return peer_.Receive(1, std::chrono::milliseconds(200)).empty();
+  return peer_->Receive(1, std::chrono::milliseconds(200)).empty();
 }
 
 bool DialogHost::Reply(const std::vector<Bytes>& frames) {
   for (const Bytes& frame : frames) {
-    peer_.Send(frame);
+    peer_->Send(frame);
   }
   const int expected = static_cast<int>(frames.size());
   if (!QTest::qWaitFor([&] { return ring_.Waiting() >= expected; }, 5000)) {
     return false;
   }
+  ApplyWaiting();
+  return true;
+}
+
+int DialogHost::ApplyWaiting() {
+  int applied = 0;
   while (const auto entry = ring_.Take()) {
     applier_.Apply(*entry);
+    ++applied;
   }
-  return true;
+  return applied;
 }
 
 void DialogHost::SendCommand(std::uint8_t command, std::int8_t direction) {

@@ -38,6 +38,9 @@ public:
   // Opens a serial port on `peer`'s device and becomes its owner; loads the button library
   // unless `withButtons` is false.
   explicit DialogHost(PtyPair& peer, bool withButtons = true);
+  // The same on the serial device `device` whose far side is someone else's (the simulator);
+  // Frames, Quiet and Reply are not available then.
+  explicit DialogHost(const std::string& device, bool withButtons = true);
   ~DialogHost() override;
 
   // As the option menu does: makes and shows the dialog, or focuses the open one.
@@ -55,6 +58,8 @@ public:
   [[nodiscard]] bool Quiet();
   // Sends `frames` from the peer and applies them once all have arrived in the ring.
   [[nodiscard]] bool Reply(const std::vector<Bytes>& frames);
+  // Applies the replies waiting in the ring; returns how many.
+  int ApplyWaiting();
 
   int refreshes = 0;
   int reopened = 0;
@@ -98,7 +103,7 @@ public:
 private:
   [[nodiscard]] static OptionDialog OptionOf(SetupDialog which);
 
-  PtyPair& peer_;
+  PtyPair* peer_ = nullptr;
   MachineState state_;
   ReplyRing ring_;
   ReplyFramer framer_{ring_};

@@ -1,5 +1,6 @@
 #include "settings/automode.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QRadioButton>
 #include <thread>
@@ -115,6 +116,9 @@ void CAutomode::BuildModeB() {
   for (int row = 0; row < kModeBSteps; ++row) {
     grid_->InsertItem(row, QString::asprintf("%02d", row));
   }
+  // The rows need the vertical scroll bar: let the list lay itself out so that its client width
+  // no longer includes the bar's.
+  QCoreApplication::sendPostedEvents(grid_, QEvent::LayoutRequest);
   for (int column = 0; column < titles.size(); ++column) {
     grid_->SetColumnWidth(column, grid_->ClientWidth() / 6);
   }

@@ -141,11 +141,7 @@ knoblet::ButtonObject* SettingsDialog::MakeButton(const QString& caption, const 
 QRadioButton* SettingsDialog::MakeRadio(const QString& text, const QRect& rect) {
   auto* radio = new QRadioButton(text, this);
   radio->setGeometry(rect);
-  radio->setAutoFillBackground(true);
-  QPalette palette = radio->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  palette.setColor(QPalette::WindowText, Qt::black);
-  radio->setPalette(palette);
+  radio->setStyleSheet(QStringLiteral("QRadioButton { background: white; color: black; }"));
   return radio;
 }
 
