@@ -79,6 +79,10 @@ std::vector<QPixmap> LoadButtonStrip(const QString& name, int cellWidth, int cel
 SettingsDialog::SettingsDialog(PanelHost& host, OptionDialog which, QWidget* parent,
                                const Template& form, Background background)
     : Dialog(parent), host_(host), which_(which), background_(background) {
+  if (auto* window = dynamic_cast<MessageWindow*>(parent)) {
+    parentLife_ = WindowHandle(*window);
+    parentIsWindow_ = true;
+  }
   setAttribute(Qt::WA_DeleteOnClose);
   Qt::WindowFlags flags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -102,9 +106,13 @@ SettingsDialog::SettingsDialog(PanelHost& host, OptionDialog which, QWidget* par
 }
 
 SettingsDialog::~SettingsDialog() {
-  if (closed_) {
+  if (ClosedWithHostAlive()) {
     host_.DialogClosed(which_);
   }
+}
+
+bool SettingsDialog::ClosedWithHostAlive() const {
+  return closed_ && (!parentIsWindow_ || parentLife_.alive());
 }
 
 QRect SettingsDialog::UnitsRect(int x, int y, int width, int height) const {

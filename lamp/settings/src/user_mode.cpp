@@ -34,7 +34,7 @@ CUserMode::CUserMode(PanelHost& host, QWidget* parent)
 
 CUserMode::~CUserMode() {
   // The controller hears of the close box once more when the window is gone.
-  if (closedByCloseBox_) {
+  if (closedByCloseBox_ && ClosedWithHostAlive()) {
     Host().SendCommand(21, kWrite);
   }
 }

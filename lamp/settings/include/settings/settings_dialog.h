@@ -22,6 +22,7 @@
 
 #include "link/panel_host.h"
 #include "platform/window.h"
+#include "platform/window_handle.h"
 
 namespace knoblet {
 class ButtonObject;
@@ -93,8 +94,9 @@ protected:
   // Closes the dialog without applying anything: clears the main window's reference and deletes
   // the dialog once the current message has been handled.
   void CloseDialog();
-  // True once the dialog closed itself (as opposed to being deleted with the main window).
-  [[nodiscard]] bool ClosedItself() const { return closed_; }
+  // True once the dialog closed itself, while the main window still handles messages: what a
+  // destructor may still tell the main window. False when the dialog goes with the main window.
+  [[nodiscard]] bool ClosedWithHostAlive() const;
 
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
@@ -106,6 +108,9 @@ private:
   LResult OnButtonClicked(WParam wParam, LParam lParam);
 
   PanelHost& host_;
+  // The parent's life, where the parent is one of the program's windows.
+  WindowHandle parentLife_;
+  bool parentIsWindow_ = false;
   OptionDialog which_;
   Background background_;
   bool closed_ = false;
