@@ -113,6 +113,10 @@ CBootloader::CBootloader(QWidget* parent, Host host)
             return port != nullptr ? port->Write(bytes, count) : 0;
           },
           pacer_, *this) {
+  if (auto* window = dynamic_cast<MessageWindow*>(parent)) {
+    parentLife_ = WindowHandle(*window);
+    parentIsWindow_ = true;
+  }
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Firmware upgrade"));
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -155,7 +159,11 @@ CBootloader::CBootloader(QWidget* parent, Host host)
 CBootloader::~CBootloader() {
   Shutdown();
   beginClose();
-  if (host_.closed) {
+  TellHostClosed();
+}
+
+void CBootloader::TellHostClosed() const {
+  if (host_.closed && (!parentIsWindow_ || parentLife_.alive())) {
     host_.closed();
   }
 }
@@ -548,9 +556,7 @@ void CBootloader::Shutdown() {
   // The filler may be waiting for this thread to run one of its calls.
   JoinServicing(filler_);
   ShowTransfer(false);
-  if (host_.closed) {
-    host_.closed();
-  }
+  TellHostClosed();
 }
 
 // --- BootloaderEvents ---

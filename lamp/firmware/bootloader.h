@@ -29,6 +29,7 @@
 #include "firmware/firmware_image.h"
 #include "firmware/pacer.h"
 #include "platform/window.h"
+#include "platform/window_handle.h"
 
 class QAction;
 class QGroupBox;
@@ -61,7 +62,8 @@ public:
     // The loaded push-button library (dlopen handle); null: no Cancel button.
     void* knobletModule = nullptr;
     // Called when the dialog closes and again when it is destroyed, so that the main window
-    // clears its reference (and forwards no more bytes). May be empty.
+    // clears its reference (and forwards no more bytes); not called once the parent window has
+    // begun closing itself. May be empty.
     std::function<void()> closed;
   };
 
@@ -136,6 +138,7 @@ private:
 
   // Ends the conversation and the filler and tells the host; runs once.
   void Shutdown();
+  void TellHostClosed() const;
 
   // BootloaderEvents.
   void TargetChanged(const firmware::TargetPanel::Values& values) override;
@@ -147,6 +150,10 @@ private:
   void ImageRead() override;
 
   Host host_;
+  // The parent, when it is one of the program's windows: a parent that is going away itself is
+  // told nothing.
+  WindowHandle parentLife_;
+  bool parentIsWindow_ = false;
   FileChooser chooseFile_;
   QRect client_;
   int clientTop_ = 0;

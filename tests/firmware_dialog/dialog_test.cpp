@@ -227,5 +227,18 @@ TEST_F(FirmwareDialogTest, ExitAndCloseBoxEndTheDialog) {
   EXPECT_EQ(closed_, 2); // once when it closes, once when it is destroyed
 }
 
+TEST_F(FirmwareDialogTest, AParentWindowGoingAwayTakesTheDialogWithoutBeingTold) {
+  auto* parent = new Window();
+  int told = 0;
+  QPointer<CBootloader> child = new CBootloader(parent, {nullptr, nullptr, [&] { ++told; }});
+  child->show();
+  const QString path = files_.Write("a.hex", test::HexText(0, test::Pattern(40000)));
+  child->SetFileChooser([&](QWidget*, const QString&) { return path; });
+  child->RunCommand(firmware::kCmdOpenProgramFile); // the view filler starts
+  delete parent;
+  EXPECT_TRUE(child.isNull());
+  EXPECT_EQ(told, 0);
+}
+
 } // namespace
 } // namespace lamp
