@@ -2,6 +2,7 @@
 
 #include "main_window.h"
 #include "platform/gui_calls.h"
+#include "settings/settings_dialogs.h"
 
 namespace lamp {
 
@@ -11,6 +12,13 @@ LampApp::LampApp(int& argc, char** argv) : application_(argc, argv) {
 }
 
 int LampApp::Run() {
+  for (OptionDialog which :
+       {OptionDialog::Automode, OptionDialog::FanCtrl, OptionDialog::Rs232Setup,
+        OptionDialog::Machine, OptionDialog::UserMode}) {
+    MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
+      return MakeSettingsDialog(which, host, parent);
+    });
+  }
   {
     MainWindow window;
     window.Initialise();

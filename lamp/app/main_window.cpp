@@ -668,6 +668,16 @@ void MainWindow::OpenOptionDialogCommand(int command) {
   dialog->show();
 }
 
+void MainWindow::SerialPortReopened() {
+  // Also where start-up could not open the port: the replies must reach this window and be
+  // applied from now on.
+  if (programPort == nullptr || shutDown_) {
+    return;
+  }
+  programPort->SetOwner(this);
+  dispatcher_.Start();
+}
+
 void MainWindow::DialogClosed(OptionDialog which) {
   dialogs_[static_cast<std::size_t>(which)] = nullptr;
 }

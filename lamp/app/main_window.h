@@ -33,6 +33,7 @@
 #include "panel_layout.h"
 #include "platform/library_loader.h"
 #include "platform/window.h"
+#include "settings/serial_port_owner.h"
 
 namespace knoblet {
 class ButtonObject;
@@ -70,7 +71,8 @@ class MainWindow : public Dialog,
                    public CommandSource,
                    public PollTimer,
                    public ReplyPanel,
-                   public PanelHost {
+                   public PanelHost,
+                   public SerialPortOwner {
 public:
   // Makes an option-menu dialog with the main window as its parent, not yet shown. The dialog
   // may implement DialogData and ReplyDialog (found with dynamic_cast) to take part in the
@@ -143,6 +145,9 @@ public:
   [[nodiscard]] comlane::SerialPort* SerialPort() override;
   [[nodiscard]] void* KnobletModule() override { return knoblet_.handle; }
   void DialogClosed(OptionDialog which) override;
+
+  // SerialPortOwner: the serial port setup reopened the port.
+  void SerialPortReopened() override;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
