@@ -54,18 +54,7 @@ void CAutomode::OnInitDialog() {
   const QColor backgrounds[2] = {QColor(248, 168, 0), QColor(248, 178, 97)};
   for (int i = 0; i < 2; ++i) {
     const auto n = static_cast<std::size_t>(i);
-    auto* text = new TextLabel();
-    text->Create(QString(), WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, 100, 100), this,
-                 20000);
-    text->SetCaption(captions[n])
-        .SetEmbossed(true, true)
-        .SetEmbossColour(QColor(42, 116, 179))
-        .SetTypeface(QStringLiteral("Verdana"), 0)
-        .SetPoints(10)
-        .SetHeavy(true)
-        .SetSeeThrough(true);
-    text->setGeometry(label);
-    labels_[n] = text;
+    labels_[n] = MakeLabel(captions[n], SS_CENTER | SS_CENTERIMAGE, 10, label);
     const QRect box(QPoint(label.left(), label.bottom() + 1 - 4),
                     QPoint(label.right(), r.bottom() + 1 - 4 - 1));
     MakeField(i, kBeginId + i, box, backgrounds[n], QColor(42, 116, 179), font);

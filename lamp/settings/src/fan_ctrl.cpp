@@ -19,17 +19,7 @@ void CFanCtrl::OnInitDialog() {
                                QStringLiteral("  FAN OFF   [\u2103]")};
   QRect label(0, 0, w / 2 + 48, (h - 32) / 2);
   for (std::size_t i = 0; i < 2; ++i) {
-    auto* text = new TextLabel();
-    text->Create(captions[i], WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, 100, 100), this,
-                 kLabelId);
-    text->SetEmbossed(true, true)
-        .SetEmbossColour(QColor(42, 116, 179))
-        .SetTypeface(QStringLiteral("Verdana"), 0)
-        .SetPoints(11)
-        .SetHeavy(true)
-        .SetSeeThrough(true);
-    text->setGeometry(label);
-    labels_[i] = text;
+    labels_[i] = MakeLabel(captions[i], SS_CENTER | SS_CENTERIMAGE, 11, label);
     label.translate(0, label.height());
   }
 

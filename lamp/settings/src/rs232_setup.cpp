@@ -144,18 +144,7 @@ void CRs232Setup::MakeLabels() {
                                     QStringLiteral("Data Bits"), QStringLiteral("Parity"),
                                     QStringLiteral("Stop Bits"), QStringLiteral("Flow Control")};
   for (std::size_t n = 0; n < kLists; ++n) {
-    auto* label = new TextLabel();
-    label->Create(QString(), WS_VISIBLE | SS_RIGHT, QRect(0, 0, 100, 100), this, 20000);
-    label->SetCaption(captions[n])
-        .SetEmbossed(true, true)
-        .SetEmbossColour(QColor(42, 116, 179))
-        .SetTypeface(QStringLiteral("Verdana"), 0)
-        .SetPoints(10)
-        .SetHeavy(true)
-        .SetSeeThrough(true);
-    label->setGeometry(place);
-    label->update();
-    labels_[n] = label;
+    labels_[n] = MakeLabel(captions[n], SS_RIGHT, 10, place);
     place.translate(0, 17 + port.height());
   }
 }

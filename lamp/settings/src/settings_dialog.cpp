@@ -13,6 +13,8 @@
 #include <knoblet/button_object.h>
 #include <wndmsg/messages.h>
 
+#include "controls/text_label.h"
+#include "controls/window_styles.h"
 #include "platform/dialog_units.h"
 #include "platform/library_loader.h"
 
@@ -144,6 +146,22 @@ knoblet::ButtonObject* SettingsDialog::MakeButton(const QString& caption, const 
   button->SetIcons(up, down);
   button->SetBackdrop(kWhite, 100, look.accent, look.accentStrength);
   return button;
+}
+
+TextLabel* SettingsDialog::MakeLabel(const QString& caption, std::uint32_t style, int points,
+                                     const QRect& rect) {
+  auto* label = new TextLabel();
+  label->Create(QString(), WS_VISIBLE | style, QRect(0, 0, 100, 100), this, 20000);
+  label->SetCaption(caption)
+      .SetEmbossed(true, true)
+      .SetEmbossColour(QColor(42, 116, 179))
+      .SetTypeface(QStringLiteral("Verdana"), 0)
+      .SetPoints(points)
+      .SetHeavy(true)
+      .SetSeeThrough(true);
+  label->setGeometry(rect);
+  label->update();
+  return label;
 }
 
 QRadioButton* SettingsDialog::MakeRadio(const QString& text, const QRect& rect) {

@@ -17,7 +17,6 @@ class TextLabel;
 class CFanCtrl : public DataDialog {
 public:
   static constexpr int kFieldId = 2001;
-  static constexpr int kLabelId = 20000;
 
   CFanCtrl(PanelHost& host, QWidget* parent);
 

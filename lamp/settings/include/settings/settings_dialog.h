@@ -32,6 +32,8 @@ class QRadioButton;
 
 namespace lamp {
 
+class TextLabel;
+
 // Directions of SendCommand.
 inline constexpr std::int8_t kWrite = 0;
 inline constexpr std::int8_t kRead = 1;
@@ -76,6 +78,11 @@ protected:
   knoblet::ButtonObject* MakeButton(const QString& caption, const QRect& provisional, int id,
                                     int index, const QPixmap& up, const QPixmap& down,
                                     const ButtonLook& look);
+  // A caption as the settings dialogs draw them: a TextLabel made as a visible child with the
+  // SS_* alignment `style`, provisional rectangle (0, 0, 100, 100), control ID 20000; then
+  // captioned, embossed inward in RGB(42, 116, 179), heavy Verdana of `points`, see-through, and
+  // moved to `rect`.
+  TextLabel* MakeLabel(const QString& caption, std::uint32_t style, int points, const QRect& rect);
   // A radio button of the template, drawn black on white, at `rect` (pixels).
   QRadioButton* MakeRadio(const QString& text, const QRect& rect);
   // The Read (index 0) and Write (index 1) pair, moved to `read` and `write`; icons from the
