@@ -2,6 +2,7 @@
 // real serial port on a pseudo-terminal.
 
 #include <QComboBox>
+#include <QImage>
 #include <comlane/serial_port.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -47,6 +48,10 @@ TEST_F(SerialSetup, WithoutSettingsFileShowsItsDefaultsAndOkUnchangedWritesNothi
   EXPECT_EQ(dialog->List(0)->itemData(9).toString(), "COM10");
   EXPECT_EQ(dialog->List(1)->count(), 7);
   EXPECT_FALSE(dialog->Modified());
+  // The grey gradient behind it, from RGB(250, 250, 250) at the top to about 225 at the bottom.
+  const QImage picture = dialog->grab().toImage();
+  EXPECT_EQ(picture.pixelColor(0, 0), QColor(250, 250, 250));
+  EXPECT_NEAR(picture.pixelColor(0, picture.height() - 1).red(), 225, 1);
 
   ASSERT_TRUE(Finish(dialog, "Ok"));
   EXPECT_FALSE(std::filesystem::exists(File()));
