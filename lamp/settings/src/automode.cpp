@@ -10,7 +10,6 @@
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
-#include "platform/log_font.h"
 
 namespace lamp {
 
@@ -44,12 +43,7 @@ void CAutomode::OnInitDialog() {
   const QRect r = group_->geometry();
   const int left = (r.width() / 4) * 3;
   QRect label(QPoint(left, r.top()), QPoint(left + 64 - 1, r.height() / 2 + 18 - 1));
-  LogFont description;
-  description.height = 16;
-  description.weight = 700;
-  description.quality = kAntialiasedQuality;
-  description.faceName = QStringLiteral("Verdana");
-  const QFont font = FontFromLogFont(description);
+  const QFont font = FieldFont(16);
   const QString captions[2] = {QStringLiteral("Begin"), QStringLiteral("End")};
   const QColor backgrounds[2] = {QColor(248, 168, 0), QColor(248, 178, 97)};
   for (int i = 0; i < 2; ++i) {

@@ -8,6 +8,7 @@
 #include "controls/list_headers.h"
 #include "controls/list_records.h"
 #include "controls/my_edit.h"
+#include "platform/log_font.h"
 
 namespace lamp {
 
@@ -41,6 +42,15 @@ void DataDialog::MakeGrid(int id, const QRect& rect, const QStringList& titles,
   grid_ = new CCustomList();
   SetUpGrid(*grid_, this, id, rect, titles, labels);
   onMessage(wndmsg::WM_CELL_CLICKED, &DataDialog::OnCellClicked);
+}
+
+QFont DataDialog::FieldFont(int cellHeight) {
+  LogFont description;
+  description.height = cellHeight;
+  description.weight = 700;
+  description.quality = kAntialiasedQuality;
+  description.faceName = QStringLiteral("Verdana");
+  return FontFromLogFont(description);
 }
 
 CMyEdit* DataDialog::MakeField(int index, int id, const QRect& rect, const QColor& background,

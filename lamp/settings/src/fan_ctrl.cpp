@@ -3,7 +3,6 @@
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
-#include "platform/log_font.h"
 
 namespace lamp {
 
@@ -23,12 +22,7 @@ void CFanCtrl::OnInitDialog() {
     label.translate(0, label.height());
   }
 
-  LogFont description;
-  description.height = 25;
-  description.weight = 700;
-  description.quality = kAntialiasedQuality;
-  description.faceName = QStringLiteral("Verdana");
-  const QFont font = FontFromLogFont(description);
+  const QFont font = FieldFont(25);
   QRect box(QPoint(w / 2 + 48, 6), QPoint(w - 1, (h - 32) / 2 - 1));
   for (int i = 0; i < 2; ++i) {
     MakeField(i, kFieldId, box, QColor(230, 230, 230), QColor(248, 168, 97), font);

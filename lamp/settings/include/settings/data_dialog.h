@@ -41,6 +41,8 @@ protected:
 
   // The grid of the standard set-up at `rect`, with control ID `id`.
   void MakeGrid(int id, const QRect& rect, const QStringList& titles, const QStringList& labels);
+  // The font of the edit boxes: bold antialiased Verdana of `cellHeight` pixels cell height.
+  [[nodiscard]] static QFont FieldFont(int cellHeight);
   // An edit box for digits only, at most two, with centred text and the given colours and font.
   CMyEdit* MakeField(int index, int id, const QRect& rect, const QColor& background,
                      const QColor& text, const QFont& font);
