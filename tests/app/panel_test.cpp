@@ -255,6 +255,19 @@ TEST_F(PanelTest, UpStepsHighlightedDisplaysOrElseThoseOfLampsThatAreOff) {
   }
 }
 
+TEST_F(PanelTest, HeldArrowRepeatsUntilReleased) {
+  Start();
+  SettleStartUp();
+  QTest::mousePress(ButtonWindow(kUpButton), Qt::LeftButton);
+  // With no display highlighted and every lamp off, each step raises all four displays.
+  ASSERT_TRUE(Until([&] { return window->Display(0)->level.load() >= 3; }));
+  QTest::mouseRelease(ButtonWindow(kUpButton), Qt::LeftButton);
+  ASSERT_TRUE(Until([&] { return !window->timerRunning(kRepeatTimer); }));
+  const std::int32_t stopped = window->Display(0)->level.load();
+  EXPECT_FALSE(window->timerRunning(kHoldTimer));
+  EXPECT_EQ(window->Display(3)->level.load(), stopped);
+}
+
 TEST_F(PanelTest, EditorTakesAtMostOneThousandAndAnyLeftClickClosesIt) {
   Start();
   SettleStartUp();
