@@ -1,17 +1,16 @@
 #include "lamp_app.h"
 
+#include "firmware/bootloader.h"
 #include "main_window.h"
 #include "platform/gui_calls.h"
 #include "settings/settings_dialogs.h"
 
 namespace lamp {
 
-LampApp::LampApp(int& argc, char** argv) : application_(argc, argv) {
-  QApplication::setApplicationName(QStringLiteral("lamp"));
-  QApplication::setApplicationDisplayName(QStringLiteral("lamp"));
-}
+namespace {
 
-int LampApp::Run() {
+// The option menu's dialogs: the settings dialogs and the firmware upgrade dialog.
+void RegisterOptionDialogs() {
   for (OptionDialog which :
        {OptionDialog::Automode, OptionDialog::FanCtrl, OptionDialog::Rs232Setup,
         OptionDialog::Machine, OptionDialog::UserMode}) {
@@ -19,6 +18,25 @@ int LampApp::Run() {
       return MakeSettingsDialog(which, host, parent);
     });
   }
+  MainWindow::SetOptionDialogFactory(
+      OptionDialog::Bootloader, [](PanelHost& host, QWidget* parent) -> QWidget* {
+        CBootloader::Host dialogHost;
+        dialogHost.port = host.SerialPort();
+        dialogHost.knobletModule = host.KnobletModule();
+        dialogHost.closed = [&host] { host.DialogClosed(OptionDialog::Bootloader); };
+        return new CBootloader(parent, std::move(dialogHost));
+      });
+}
+
+} // namespace
+
+LampApp::LampApp(int& argc, char** argv) : application_(argc, argv) {
+  QApplication::setApplicationName(QStringLiteral("lamp"));
+  QApplication::setApplicationDisplayName(QStringLiteral("lamp"));
+}
+
+int LampApp::Run() {
+  RegisterOptionDialogs();
   {
     MainWindow window;
     window.Initialise();

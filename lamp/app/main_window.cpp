@@ -668,18 +668,17 @@ void MainWindow::OpenOptionDialogCommand(int command) {
   dialog->show();
 }
 
-void MainWindow::SerialPortReopened() {
-  // Also where start-up could not open the port: the replies must reach this window and be
-  // applied from now on.
-  if (programPort == nullptr || shutDown_) {
-    return;
-  }
-  programPort->SetOwner(this);
-  dispatcher_.Start();
-}
-
 void MainWindow::DialogClosed(OptionDialog which) {
   dialogs_[static_cast<std::size_t>(which)] = nullptr;
+}
+
+void MainWindow::SerialPortReopened() {
+  comlane::SerialPort* port = SerialPort();
+  if (port == nullptr || shutDown_ || port->IsOpen() == 0) {
+    return;
+  }
+  port->SetOwner(this);
+  dispatcher_.Start();
 }
 
 QWidget* MainWindow::OpenOptionDialog(OptionDialog which) const {

@@ -146,7 +146,8 @@ public:
   [[nodiscard]] void* KnobletModule() override { return knoblet_.handle; }
   void DialogClosed(OptionDialog which) override;
 
-  // SerialPortOwner: the serial port setup reopened the port.
+  // SerialPortOwner: after the serial port setup reopened the port, take its notifications and
+  // run the reply dispatcher if start-up could not.
   void SerialPortReopened() override;
 
 protected:

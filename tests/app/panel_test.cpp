@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <comlane/serial_port.h>
 #include <knoblet/button_object.h>
 #include <segmenta/digit_display.h>
 #include <sys/file.h>
@@ -229,8 +230,16 @@ TEST_F(PanelTest, PortInUseIsReportedAndNoDispatcherRuns) {
   EXPECT_EQ(boxes.texts(),
             (std::vector<QString>{QString::fromStdString(peer.SlavePath() + " already open.")}));
   EXPECT_FALSE(window->DispatcherRunning());
-  window->close();
+
+  // Once the port is free, the serial port setup reopens it and hands it back to the panel.
   close(holder);
+  comlane::SerialPort* port = window->SerialPort();
+  ASSERT_NE(port->Open(), 0);
+  ASSERT_NE(port->StartThreads(), 0);
+  window->SerialPortReopened();
+  EXPECT_TRUE(window->DispatcherRunning());
+  Reply(ReplyFrame(7, {30, 0, 0}));
+  EXPECT_TRUE(Until([&] { return window->TemperatureLabel()->GetCaption() == "30\u2103"; }));
 }
 
 TEST_F(PanelTest, UpStepsHighlightedDisplaysOrElseThoseOfLampsThatAreOff) {
