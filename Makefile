@@ -30,6 +30,15 @@ test-asan:
 test-tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DLAMP_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
 
+# Fuzz targets need clang; they get a build folder of their own.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DLAMP_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run-fuzz $(FUZZ_BUILD)
+
 bench: build
 	scripts/run-bench $(BUILD)
 
@@ -37,4 +46,4 @@ run: build
 	@scripts/run-panel $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -116,6 +116,28 @@ TEST_F(ProfileFileTest, WritingAKeyKeepsEveryOtherLine) {
   EXPECT_EQ(file.ReadString("THIRD", "A", "x"), "");
 }
 
+// A file cut between the CR and the LF of its last line end (found by fuzzing): the CR used to
+// stay in the last value, and a write then turned it into a line end, changing that value.
+TEST_F(ProfileFileTest, ALoneCarriageReturnEndsTheLastLine) {
+  const ProfileFile file(Ini());
+  WriteFile(Ini(), "[SERIAL]\r\nPORT = \"COM3\" \r");
+  EXPECT_EQ(file.ReadString("SERIAL", "PORT", "COM5"), "COM3");
+  ASSERT_TRUE(file.WriteString("SERIAL", "BAUDRATE", "9600"));
+  EXPECT_EQ(ReadFile(Ini()), "[SERIAL]\r\nPORT = \"COM3\" \r\nBAUDRATE=9600\r\n");
+  EXPECT_EQ(file.ReadString("SERIAL", "PORT", "COM5"), "COM3");
+
+  WriteFile(Ini(), "[VIEW]\r\nZOOM=2\r");
+  ASSERT_TRUE(file.WriteString("SERIAL", "PORT", "/dev/ttyS0"));
+  EXPECT_EQ(ReadFile(Ini()), "[VIEW]\r\nZOOM=2\r\n\r\n[SERIAL]\r\nPORT=/dev/ttyS0\r\n");
+  EXPECT_EQ(file.ReadString("VIEW", "ZOOM", "1"), "2");
+
+  // Alone in the file, the CR is no line end to copy for the lines that follow.
+  WriteFile(Ini(), "[SERIAL]\r");
+  ASSERT_TRUE(file.WriteString("SERIAL", "PORT", "COM2"));
+  EXPECT_EQ(ReadFile(Ini()), "[SERIAL]\r\nPORT=COM2\n");
+  EXPECT_EQ(file.ReadString("SERIAL", "PORT", "COM5"), "COM2");
+}
+
 TEST_F(ProfileFileTest, WritingCreatesWhatIsMissing) {
   const ProfileFile fresh(folder.Path() / "config" / "deeper" / "lamp.INI");
   ASSERT_TRUE(fresh.WriteString("SERIAL", "PORT", "COM3"));

@@ -55,6 +55,10 @@ std::vector<Line> SplitLines(std::string_view content) {
         text.remove_suffix(1);
         end = content.substr(newline - 1, 2);
       }
+    } else if (!text.empty() && text.back() == '\r') {
+      // A file cut between CR and LF: the CR ends the last line rather than joining its value.
+      text.remove_suffix(1);
+      end = content.substr(content.size() - 1);
     }
     lines.push_back({text, end});
     content.remove_prefix(newline == std::string_view::npos ? content.size() : newline + 1);
@@ -248,7 +252,7 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
   const std::string_view body = std::string_view(original).substr(bom ? kByteOrderMark.size() : 0);
   const std::vector<Line> lines = SplitLines(body);
   std::string_view newline = "\n";
-  if (!lines.empty() && !lines.front().end.empty()) {
+  if (!lines.empty() && lines.front().end.ends_with('\n')) {
     newline = lines.front().end;
   }
   const std::string entry = std::string(key) + "=" + std::string(value);
@@ -259,10 +263,13 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
     content.append(line.text);
     content.append(line.end);
   };
-  // A line that had no line end (the file's last) gets one before anything follows it.
+  // A line that had no line end, or only a CR (the file's last), gets one before anything
+  // follows it.
   const auto appendClosed = [&](const Line& line) {
     content.append(line.text);
-    content.append(line.end.empty() ? newline : line.end);
+    content.append(line.end.ends_with('\n') ? line.end
+                   : line.end.empty()        ? newline
+                                             : std::string_view("\r\n"));
   };
 
   if (place.keyFound) {
@@ -285,13 +292,14 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
       }
     }
   } else {
-    for (const Line& line : lines) {
-      append(line);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (i + 1 == lines.size()) {
+        appendClosed(lines[i]);
+      } else {
+        append(lines[i]);
+      }
     }
     if (!lines.empty()) {
-      if (lines.back().end.empty()) {
-        content.append(newline);
-      }
       if (!Trim(lines.back().text).empty()) {
         content.append(newline);
       }
