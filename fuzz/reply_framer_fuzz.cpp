@@ -3,12 +3,18 @@
 //   rules (below), each a frame from its start byte on followed by zeros, or all zeros;
 // - cutting the stream into chunks anywhere gives the same entries;
 // - a ring that is never drained keeps the first 63 entries and drops only later ones.
+// Each entry is then applied to a machine state, a panel and open setup dialogs, which check
+// that the panel is asked only about its four lamps and twelve buttons.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "link/machine_state.h"
+#include "link/reply_applier.h"
 #include "link/reply_framer.h"
+#include "link/reply_panel.h"
 #include "link/reply_ring.h"
 
 namespace {
@@ -22,6 +28,41 @@ void Check(bool condition) {
     std::abort();
   }
 }
+
+// Every setup dialog open; any row, column or field is accepted (tables skip what they lack).
+class AnyDialog final : public lamp::ReplyDialog {
+public:
+  void SetCellText(int, int, const std::string&) override {}
+  void SetFieldText(int, const std::string&) override {}
+  void CheckRadio(int, int, int) override {}
+  void SetSelectedUser(int) override {}
+};
+
+class CheckingPanel final : public lamp::ReplyPanel {
+public:
+  void EndLevelEdit() override {}
+  void RefreshLampButtons() override {}
+  std::int32_t Level(int lamp) const override {
+    Lamp(lamp);
+    return lamp * 100;
+  }
+  void ShowLevel(int lamp, std::int32_t) override { Lamp(lamp); }
+  void SetCursorDigits(std::int32_t) override {}
+  void PlaceCursorMarker() override {}
+  void SetTemperatureText(const std::string&) override {}
+  void SetFanText(const std::string&) override {}
+  void PressButton(int index, std::int32_t) override { Button(index); }
+  void RepaintButton(int index, std::int32_t) override { Button(index); }
+  void SetButtonCaption(int index, const std::string&) override { Button(index); }
+  void ShowStatusLabel(bool) override {}
+  void SetStatusText(const std::string&) override {}
+  lamp::ReplyDialog* OpenReplyDialog(lamp::SetupDialog) override { return &dialog; }
+
+private:
+  static void Lamp(int lamp) { Check(lamp >= 0 && lamp < 4); }
+  static void Button(int index) { Check(index >= 0 && index < 12); }
+  AnyDialog dialog;
+};
 
 void Drain(ReplyRing& ring, Entries& into) {
   while (auto entry = ring.Take()) {
@@ -90,6 +131,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(ring.DroppedCount() == 0);
   }
   Check(byteByByte == Model(stream, count));
+  {
+    lamp::MachineState state;
+    CheckingPanel panel;
+    lamp::ReplyApplier applier(state, panel);
+    for (const ReplyRing::Slot& entry : byteByByte) {
+      applier.Apply(entry);
+    }
+  }
 
   {
     ReplyRing ring;
