@@ -6,6 +6,16 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 set(LAMP_TEST_RUNTIME_DIR ${CMAKE_BINARY_DIR}/test-runtime)
+
+# Sanitizer settings for every test. ThreadSanitizer cannot see inside Qt's own libraries, which
+# are not instrumented: tests/tsan.supp names what it then reports wrongly.
+set(LAMP_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen" "XDG_RUNTIME_DIR=${LAMP_TEST_RUNTIME_DIR}")
+if(LAMP_SANITIZE STREQUAL "thread")
+  list(APPEND LAMP_TEST_ENVIRONMENT
+       "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1")
+elseif(LAMP_SANITIZE STREQUAL "address")
+  list(APPEND LAMP_TEST_ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1")
+endif()
 file(MAKE_DIRECTORY ${LAMP_TEST_RUNTIME_DIR})
 file(CHMOD ${LAMP_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
@@ -30,5 +40,5 @@ function(lamp_add_test)
     PROPERTIES
       LABELS ${T_LABEL}
       TIMEOUT ${T_TIMEOUT}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${LAMP_TEST_RUNTIME_DIR}")
+      ENVIRONMENT "${LAMP_TEST_ENVIRONMENT}")
 endfunction()
