@@ -25,6 +25,7 @@
 #include "controls/window_styles.h"
 #include "firmware/bootloader_menu.h"
 #include "firmware/memory_view.h"
+#include "link/panel_host.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"
 #include "platform/library_loader.h"
@@ -89,6 +90,11 @@ std::vector<QIcon> ToolBarImages() {
 }
 
 } // namespace
+
+QWidget* MakeBootloaderDialog(PanelHost& host, QWidget* parent) {
+  return new CBootloader(parent, {host.SerialPort(), host.KnobletModule(),
+                                  [&host] { host.DialogClosed(OptionDialog::Bootloader); }});
+}
 
 QString CBootloader::QtFileFilter(const char* pairs) {
   const QStringList parts = QString::fromLatin1(pairs).split(QLatin1Char('|'));

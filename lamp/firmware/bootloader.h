@@ -46,6 +46,7 @@ class ButtonObject;
 
 namespace lamp {
 
+class PanelHost;
 class TextLabel;
 
 namespace firmware {
@@ -182,5 +183,10 @@ private:
 
   bool shutDown_ = false;
 };
+
+// The option menu's factory of the firmware dialog (MainWindow::SetOptionDialogFactory): a
+// CBootloader on the host's serial port and push-button library that tells the host when it
+// closes.
+[[nodiscard]] QWidget* MakeBootloaderDialog(PanelHost& host, QWidget* parent);
 
 } // namespace lamp
