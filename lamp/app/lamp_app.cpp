@@ -18,14 +18,7 @@ void RegisterOptionDialogs() {
       return MakeSettingsDialog(which, host, parent);
     });
   }
-  MainWindow::SetOptionDialogFactory(
-      OptionDialog::Bootloader, [](PanelHost& host, QWidget* parent) -> QWidget* {
-        CBootloader::Host dialogHost;
-        dialogHost.port = host.SerialPort();
-        dialogHost.knobletModule = host.KnobletModule();
-        dialogHost.closed = [&host] { host.DialogClosed(OptionDialog::Bootloader); };
-        return new CBootloader(parent, std::move(dialogHost));
-      });
+  MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, MakeBootloaderDialog);
 }
 
 } // namespace
