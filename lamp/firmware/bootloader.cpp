@@ -178,6 +178,12 @@ void CBootloader::Place(QWidget* widget, const QRect& rect) const {
   widget->setGeometry(rect.translated(0, clientTop_));
 }
 
+void CBootloader::BindCommand(QAction* action, int command) {
+  action->setData(command);
+  QObject::connect(action, &QAction::triggered, this,
+                   [this, command] { send(WM_COMMAND, MakeWParam(unsigned(command), 0)); });
+}
+
 void CBootloader::MakeMenu() {
   menuBar_ = new QMenuBar(this);
   const auto addPopup = [this](const QString& title, const auto& items) {
@@ -189,10 +195,7 @@ void CBootloader::MakeMenu() {
       }
       QAction* action =
           popup->addAction(QString::fromLatin1(item.text.data(), qsizetype(item.text.size())));
-      action->setData(item.command);
-      const int command = item.command;
-      QObject::connect(action, &QAction::triggered, this,
-                       [this, command] { send(WM_COMMAND, MakeWParam(unsigned(command), 0)); });
+      BindCommand(action, item.command);
     }
   };
   addPopup(QStringLiteral("&File"), firmware::kFileMenu);
@@ -248,11 +251,6 @@ void CBootloader::MakeLabels() {
     Place(caption, FromEdges(gLeft, top, g.width() / 2, bottom));
     Place(value, FromEdges(g.width() / 2, top, gRight, bottom));
   }
-  // Each rectangle reaches down past the group box; the group box's frame stays visible above
-  // the transparent labels.
-  for (TextLabel* label : labels_) {
-    label->raise();
-  }
 }
 
 void CBootloader::MakeToolBar() {
@@ -274,10 +272,8 @@ void CBootloader::MakeToolBar() {
     QAction* action = image < images.size() ? toolBar_->addAction(images[image], tipText)
                                             : toolBar_->addAction(tipText);
     ++image;
-    action->setData(command);
     action->setToolTip(tipText);
-    QObject::connect(action, &QAction::triggered, this,
-                     [this, command] { send(WM_COMMAND, MakeWParam(unsigned(command), 0)); });
+    BindCommand(action, command);
   }
   Place(toolBar_,
         QRect(client_.left(), client_.top(), client_.width(), toolBar_->sizeHint().height()));

@@ -117,6 +117,8 @@ private:
   void MakeMemoryView();
   void MakeProgressBar();
   void MakeCancelButton();
+  // Makes `action` send WM_COMMAND with `command` to the dialog, as a menu item or button does.
+  void BindCommand(QAction* action, int command);
   // Places `widget` at `rect` given in client coordinates (below the menu bar).
   void Place(QWidget* widget, const QRect& rect) const;
 
