@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case 5: {
       const ImageKind kind = KindOf(script.Byte());
-      const std::uint32_t bytes = (script.Byte() << 9) | (script.Byte() << 1) | 1;
+      const std::uint32_t high = script.Byte();
+      const std::uint32_t bytes = (high << 9) | (std::uint32_t{script.Byte()} << 1) | 1;
       image.SetLoaded(kind, bytes, 0);
       (void)protocol.StartWrite(kind);
       break;
