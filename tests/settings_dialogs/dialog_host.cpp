@@ -1,6 +1,7 @@
 #include "dialog_host.h"
 
 #include <QTest>
+#include <algorithm>
 #include <comlane/serial_port.h>
 #include <wndmsg/messages.h>
 
@@ -11,9 +12,14 @@
 namespace lamp::test {
 
 Bytes Frame(std::uint8_t command, std::uint8_t direction, const Bytes& payload) {
-  Bytes frame{0x5A, static_cast<std::uint8_t>(payload.size() + 6), 0x01, command, direction};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(0x03);
+  Bytes frame(payload.size() + 6);
+  frame[0] = 0x5A;
+  frame[1] = static_cast<std::uint8_t>(frame.size());
+  frame[2] = 0x01;
+  frame[3] = command;
+  frame[4] = direction;
+  std::copy(payload.begin(), payload.end(), frame.begin() + 5);
+  frame.back() = 0x03;
   return frame;
 }
 
