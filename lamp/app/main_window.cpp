@@ -64,20 +64,6 @@ std::array<MainWindow::DialogFactory, kOptionDialogCount>& Factories() {
   return factories;
 }
 
-OptionDialog OptionOf(SetupDialog which) {
-  switch (which) {
-  case SetupDialog::FanCtrl:
-    return OptionDialog::FanCtrl;
-  case SetupDialog::Machine:
-    return OptionDialog::Machine;
-  case SetupDialog::Automode:
-    return OptionDialog::Automode;
-  case SetupDialog::UserMode:
-    break;
-  }
-  return OptionDialog::UserMode;
-}
-
 // A library of the program: from LAMP_LIB_DIR when that is set, else by the loader's search
 // (the program's folder first).
 LoadedLibrary LoadLibrary(const char* fileName) {

@@ -139,20 +139,6 @@ void DialogHost::DialogClosed(OptionDialog which) {
   dialogs_[static_cast<std::size_t>(which)] = nullptr;
 }
 
-OptionDialog DialogHost::OptionOf(SetupDialog which) {
-  switch (which) {
-  case SetupDialog::FanCtrl:
-    return OptionDialog::FanCtrl;
-  case SetupDialog::Machine:
-    return OptionDialog::Machine;
-  case SetupDialog::Automode:
-    return OptionDialog::Automode;
-  case SetupDialog::UserMode:
-    break;
-  }
-  return OptionDialog::UserMode;
-}
-
 const DialogData* DialogHost::OpenDialog(SetupDialog which) const {
   return dynamic_cast<const DialogData*>(OpenDialogOf(OptionOf(which)));
 }

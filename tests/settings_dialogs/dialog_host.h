@@ -101,7 +101,6 @@ public:
   [[nodiscard]] ReplyDialog* OpenReplyDialog(SetupDialog which) override;
 
 private:
-  [[nodiscard]] static OptionDialog OptionOf(SetupDialog which);
 
   PtyPair* peer_ = nullptr;
   MachineState state_;

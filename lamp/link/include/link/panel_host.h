@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "link/command_source.h"
 #include "link/machine_state.h"
 
 namespace comlane {
@@ -18,6 +19,21 @@ namespace lamp {
 enum class OptionDialog { Automode, FanCtrl, Rs232Setup, Machine, Bootloader, UserMode };
 inline constexpr int kOptionDialogCount = 6;
 inline constexpr int kFirstOptionCommand = 10000;
+
+// The option-menu dialog that holds the table of a setup dialog.
+[[nodiscard]] constexpr OptionDialog OptionOf(SetupDialog which) {
+  switch (which) {
+  case SetupDialog::FanCtrl:
+    return OptionDialog::FanCtrl;
+  case SetupDialog::Machine:
+    return OptionDialog::Machine;
+  case SetupDialog::Automode:
+    return OptionDialog::Automode;
+  case SetupDialog::UserMode:
+    break;
+  }
+  return OptionDialog::UserMode;
+}
 
 class PanelHost {
 public:
