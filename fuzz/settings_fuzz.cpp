@@ -19,6 +19,7 @@
 
 #include "settings/profile_file.h"
 #include "settings/serial_settings.h"
+#include "../tests/support/attributes_only_port.h"
 
 namespace {
 
@@ -27,22 +28,6 @@ void Check(bool condition) {
     std::abort();
   }
 }
-
-// Only the line attributes are used; no operation is ever called.
-class AttributesOnly final : public comlane::SerialPort {
-public:
-  SerialPort* Destroy(int) override { return this; }
-  int IsOpen() override { return 0; }
-  int Close() override { return 0; }
-  int Open() override { return 0; }
-  int StartThreads() override { return 0; }
-  int Write(const std::uint8_t*, std::int32_t) override { return 0; }
-  int Write(const char*, std::int32_t) override { return 0; }
-  int Write(const std::byte*, std::int32_t) override { return 0; }
-  void SetOwner(wndmsg::MessageTarget*) override {}
-  int SetRts(bool) override { return 0; }
-  int SetDtr(bool) override { return 0; }
-};
 
 constexpr std::array<std::string_view, 6> kKeys = {lamp::kPortKey,   lamp::kBaudRateKey,
                                                    lamp::kDataBitKey, lamp::kParityKey,
@@ -103,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(path, std::ios::binary | std::ios::trunc) << before;
   const lamp::ProfileFile file(path);
 
-  AttributesOnly port;
+  lamp::test::AttributesOnly port;
   lamp::LoadSerialSettings(port, file);
   Check(port.parity <= comlane::kParitySpace);
   Check(port.stopBits <= comlane::kStopTwo);

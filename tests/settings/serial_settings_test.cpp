@@ -5,28 +5,15 @@
 #include <comlane/serial_port.h>
 
 #include "temp_folder.h"
+#include "../support/attributes_only_port.h"
 
 namespace lamp {
 namespace {
 
+using test::AttributesOnly;
 using test::TempFolder;
 using test::WriteFile;
 
-// The line attributes are plain members; the operations are never called here.
-class AttributesOnly final : public comlane::SerialPort {
-public:
-  SerialPort* Destroy(int) override { return this; }
-  int IsOpen() override { return 0; }
-  int Close() override { return 0; }
-  int Open() override { return 0; }
-  int StartThreads() override { return 0; }
-  int Write(const std::uint8_t*, std::int32_t) override { return 0; }
-  int Write(const char*, std::int32_t) override { return 0; }
-  int Write(const std::byte*, std::int32_t) override { return 0; }
-  void SetOwner(wndmsg::MessageTarget*) override {}
-  int SetRts(bool) override { return 0; }
-  int SetDtr(bool) override { return 0; }
-};
 
 struct Line {
   std::string portName;
