@@ -4,7 +4,10 @@
 //    percentile, one byte at a time with a random pause of 1 to 3 ms between bytes;
 //  - CPU time of an open, silent port over 5 s, as a share of one core;
 //  - throughput of a 10,000-byte burst from the far side.
+// Prints a markdown section for docs/performance.md.
 
+#include "markdown_table.h"
+#include "process_figures.h"
 #include "pty_pair.h"
 
 #include <algorithm>
@@ -101,7 +104,9 @@ public:
     close(fromChild[1]);
     input = toChild[1];
     output = fdopen(fromChild[0], "r");
-    ready = pid > 0 && ReadLine() == "ready";
+    const std::string greeting = pid > 0 ? ReadLine() : std::string();
+    ready = greeting.rfind("ready", 0) == 0;
+    version = ready && greeting.size() > 6 ? greeting.substr(6) : "?";
   }
 
   ~PyserialReader() {
@@ -117,6 +122,7 @@ public:
 
   [[nodiscard]] bool Ready() const { return ready; }
   [[nodiscard]] pid_t Pid() const { return pid; }
+  [[nodiscard]] const std::string& Version() const { return version; }
 
   std::string ReadLine() {
     char line[64] = {};
@@ -133,6 +139,7 @@ private:
   int input = -1;
   FILE* output = nullptr;
   bool ready = false;
+  std::string version;
 };
 
 struct Spread {
@@ -179,21 +186,9 @@ std::pair<std::vector<double>, std::vector<double>> SampleBoth(Receiver& a, Rece
   return samples;
 }
 
-// CPU time in ns of the tasks of `pid` whose name starts with `prefix` (every task if empty).
+// CPU time in ns of the threads of `pid` whose name starts with `prefix` (every thread if empty).
 std::int64_t TaskCpuNs(pid_t pid, const std::string& prefix) {
-  std::int64_t total = 0;
-  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-  for (const auto& task : std::filesystem::directory_iterator(tasks)) {
-    std::string name;
-    std::getline(std::ifstream(task.path() / "comm"), name);
-    if (name.rfind(prefix, 0) != 0) {
-      continue;
-    }
-    std::int64_t onCpu = 0;
-    std::ifstream(task.path() / "schedstat") >> onCpu;
-    total += onCpu;
-  }
-  return total;
+  return bench::ReadThreadsCpuNs(pid, prefix).value_or(0);
 }
 
 // CPU time of the matching tasks of `pid` while the caller sleeps for the window.
@@ -227,8 +222,78 @@ Port OpenPort(const std::string& device, TimingOwner& owner) {
   return port;
 }
 
-void PrintRatio(const char* what, double comlane, double pyserial) {
-  std::printf("  %-40s %.2fx\n", what, pyserial / comlane);
+struct Report {
+  Spread comlaneLatency;
+  Spread pyserialLatency;
+  IdleCpu comlaneIdle;
+  IdleCpu pyserialIdle;
+  double comlaneBurstUs;
+  double pyserialBurstUs;
+};
+
+std::string Ratio(double comlane, double pyserial) {
+  return bench::Format("%.2f", pyserial / comlane);
+}
+
+std::string Idle(const IdleCpu& idle) {
+  return bench::Format("%lld ns (%.5f %% of a core)", static_cast<long long>(idle.ns),
+                       idle.PercentOfCore());
+}
+
+void Print(const Report& r, const std::string& pyserialVersion) {
+  const long long idleS = std::chrono::seconds(kIdleWindow).count();
+  std::printf("## Comlane (`bench_comlane`)\n\n");
+  std::printf("`bench_comlane` runs Comlane and pyserial (Debian's `python3-serial` %s, "
+              "`bench/pyserial_reader.py`: a reader thread blocked in `read(1)`) side by side on "
+              "pseudo-terminals in one run, sampling them in turn so that both see the same "
+              "load:\n\n",
+              pyserialVersion.c_str());
+  std::printf("- receive latency: one byte written on the far side of the pty, timed until "
+              "Comlane's owner handler is entered with it (`WM_SERIAL_DATA`), respectively until "
+              "pyserial's `read(1)` returns it; %d samples each, with a random pause of 1 to 3 ms "
+              "between bytes;\n",
+              kSamples);
+  std::printf("- CPU time of an open, silent port over %lld s (Comlane: its two threads; "
+              "pyserial: the whole Python process), from the kernel's per-task run time "
+              "(`/proc/<pid>/task/*/schedstat`);\n",
+              idleS);
+  std::printf("- a burst of %zu bytes, from writing its first byte on the far side to the "
+              "delivery of its last (pyserial: `read(1)`, then what is waiting); median of %d "
+              "bursts.\n\n",
+              kBurst, kBursts);
+
+  bench::MarkdownTable table({"figure", "Comlane", "pyserial", "pyserial / Comlane"});
+  table.Row({"latency median", bench::Format("%.1f µs", r.comlaneLatency.medianUs),
+             bench::Format("%.1f µs", r.pyserialLatency.medianUs),
+             Ratio(r.comlaneLatency.medianUs, r.pyserialLatency.medianUs)});
+  table.Row({"latency p99", bench::Format("%.1f µs", r.comlaneLatency.p99Us),
+             bench::Format("%.1f µs", r.pyserialLatency.p99Us),
+             Ratio(r.comlaneLatency.p99Us, r.pyserialLatency.p99Us)});
+  table.Row(
+      {bench::Format("silent port, %lld s", idleS), Idle(r.comlaneIdle), Idle(r.pyserialIdle), ""});
+  table.Row({bench::Format("%zu-byte burst", kBurst),
+             bench::Format("%.0f µs (%.1f MB/s)", r.comlaneBurstUs, kBurst / r.comlaneBurstUs),
+             bench::Format("%.0f µs (%.1f MB/s)", r.pyserialBurstUs, kBurst / r.pyserialBurstUs),
+             Ratio(r.comlaneBurstUs, r.pyserialBurstUs)});
+  std::printf("%s\n", table.Text().c_str());
+
+  const bool aheadMedian = r.comlaneLatency.medianUs < r.pyserialLatency.medianUs;
+  const bool aheadP99 = r.comlaneLatency.p99Us < r.pyserialLatency.p99Us;
+  std::printf("%s. ", aheadMedian && aheadP99
+                          ? "Comlane is ahead of pyserial at the median and at the 99th percentile"
+                      : aheadMedian ? "Comlane is ahead of pyserial at the median, not at the 99th "
+                                      "percentile (which shows the load of the machine most)"
+                      : aheadP99    ? "Comlane is ahead of pyserial at the 99th percentile, not at "
+                                      "the median"
+                                    : "Comlane is not ahead of pyserial in this run");
+  // Comlane's reader sleeps in poll() while the line is silent.
+  const double target = 0.01;
+  std::printf("Its silent port sleeps in `poll()` and uses %s (the target is below %.2f %% of "
+              "one core%s).\n",
+              r.comlaneIdle.ns == 0
+                  ? "no CPU time at all"
+                  : bench::Format("%.5f %% of one core", r.comlaneIdle.PercentOfCore()).c_str(),
+              target, r.comlaneIdle.PercentOfCore() < target ? "" : "; missed in this run");
 }
 
 } // namespace
@@ -244,10 +309,6 @@ int main() {
     std::fprintf(stderr, "bench_comlane: %s with python3-serial is needed\n", kPython);
     return 1;
   }
-  std::printf("Comlane and pyserial on pseudo-terminals, sampled in turn; %d latency samples, "
-              "%d bursts of %zu bytes\n\n",
-              kSamples, kBursts, kBurst);
-
   // Both silent over the same window, after Python has settled from its start-up.
   std::this_thread::sleep_for(500ms);
   IdleCpu comlaneIdle{TaskCpuNs(getpid(), "comlane-")};
@@ -266,25 +327,7 @@ int main() {
   const double comlaneBurst = Percentiles(comlaneBurstUs).medianUs;
   const double pyserialBurst = Percentiles(pyBurstUs).medianUs;
 
-  const auto rate = [](double us) { return static_cast<double>(kBurst) / us; }; // MB/s
-  std::printf("receive latency, far side -> delivery   median      p99\n");
-  std::printf("  Comlane (owner handler)              %7.1f us %7.1f us\n", comlaneLatency.medianUs,
-              comlaneLatency.p99Us);
-  std::printf("  pyserial (read(1) in a thread)       %7.1f us %7.1f us\n",
-              pyserialLatency.medianUs, pyserialLatency.p99Us);
-  std::printf("silent open port, CPU over 5 s\n");
-  std::printf("  Comlane (its two threads)            %.5f %% of one core (%lld ns)\n",
-              comlaneIdle.PercentOfCore(), static_cast<long long>(comlaneIdle.ns));
-  std::printf("  pyserial (the whole process)         %.5f %% of one core (%lld ns)\n",
-              pyIdle.PercentOfCore(), static_cast<long long>(pyIdle.ns));
-  std::printf("burst of %zu bytes, first byte written -> last delivered (median)\n", kBurst);
-  std::printf("  Comlane                              %7.0f us  %6.1f MB/s\n", comlaneBurst,
-              rate(comlaneBurst));
-  std::printf("  pyserial                             %7.0f us  %6.1f MB/s\n", pyserialBurst,
-              rate(pyserialBurst));
-  std::printf("pyserial / Comlane (above 1: Comlane is ahead)\n");
-  PrintRatio("latency median", comlaneLatency.medianUs, pyserialLatency.medianUs);
-  PrintRatio("latency p99", comlaneLatency.p99Us, pyserialLatency.p99Us);
-  PrintRatio("burst time", comlaneBurst, pyserialBurst);
+  Report report{comlaneLatency, pyserialLatency, comlaneIdle, pyIdle, comlaneBurst, pyserialBurst};
+  Print(report, pyLatency.Version());
   return 0;
 }

@@ -4,6 +4,7 @@
 //  - time to write that image into the simulated ATmega128 (512 pages of 256 bytes, each
 //    acknowledged) and to read it back, through Comlane on a pseudo-terminal, unpaced and with the
 //    simulator pacing its output at 115200 bit/s, with the ratio to the line's own limit.
+// Prints a markdown section for docs/performance.md; failures go to stderr.
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "firmware/hex_reader.h"
+#include "markdown_table.h"
 #include "upgrade_rig.h"
 
 namespace {
@@ -24,6 +26,10 @@ using Clock = std::chrono::steady_clock;
 using lamp::firmware::kImageBufferBytes;
 
 constexpr int kLoads = 50;
+constexpr unsigned kPacedBaud = 115200;
+constexpr double kPages = 512;
+// The writer's pause after every acknowledged block.
+constexpr double kPauseSeconds = 0.001;
 
 std::string Line(unsigned type, unsigned address, const std::uint8_t* data, unsigned count) {
   char text[16];
@@ -57,8 +63,21 @@ double LineSeconds(double bytes, unsigned baud) {
   return bytes * 10 / baud;
 }
 
+struct Transfer {
+  double writeSeconds = 0;
+  double readSeconds = 0;
+};
+
+// Each block and its answer cross the line one after the other.
+double WriteLineSeconds() {
+  return LineSeconds(4 + kPages * (2 + 256 + 1) + 2 + kPages * 5, kPacedBaud);
+}
+double ReadLineSeconds() {
+  return LineSeconds(4 + (kPages + 1) * 263 + kPages * 5, kPacedBaud);
+}
+
 // Writes and reads back `image` through the simulator; false if anything fails or differs.
-bool WriteAndReadBack(const std::vector<std::uint8_t>& image, unsigned baud) {
+bool WriteAndReadBack(const std::vector<std::uint8_t>& image, unsigned baud, Transfer& transfer) {
   sim::SimulatorOptions options;
   options.baud = baud;
   lamp::firmware::test::UpgradeRig rig(options, {});
@@ -93,20 +112,65 @@ bool WriteAndReadBack(const std::vector<std::uint8_t>& image, unsigned baud) {
     std::fprintf(stderr, "read-back differs from the image\n");
     return false;
   }
-  const char* pace = baud == 0 ? "unpaced" : "paced at 115200 bit/s";
-  std::printf("write 128 KiB, %s: %.3f s (%.1f KiB/s)\n", pace, writeSeconds, 128 / writeSeconds);
-  std::printf("read 128 KiB, %s: %.3f s (%.1f KiB/s)\n", pace, readSeconds, 128 / readSeconds);
-  if (baud != 0) {
-    // Each block and its answer cross the line one after the other.
-    const double pages = 512;
-    const double writeLine = LineSeconds(4 + pages * (2 + 256 + 1) + 2 + pages * 5, baud);
-    const double readLine = LineSeconds(4 + (pages + 1) * 263 + pages * 5, baud);
-    std::printf("  line limit at %u bit/s: write %.3f s, read %.3f s; measured/limit: write "
-                "%.2f, read %.2f\n",
-                baud, writeLine, readLine, writeSeconds / writeLine, readSeconds / readLine);
-  }
-  std::fflush(stdout);
+  transfer = {writeSeconds, readSeconds};
+  std::fprintf(stderr, "bench_firmware: %s: write %.3f s, read %.3f s\n",
+               baud == 0 ? "unpaced" : "paced", writeSeconds, readSeconds);
   return true;
+}
+
+void Print(std::size_t hexBytes, const std::vector<double>& sortedMs, const Transfer& unpaced,
+           const Transfer& paced) {
+  std::printf("## Firmware upgrade (`bench_firmware`)\n\n");
+  std::printf("`bench_firmware` measures, in one run:\n\n");
+  std::printf("- HEX load: `LoadHexFile` of a 128 KiB program image written as toolchains write "
+              "it (32-byte data records, an extended linear address record at 64 KiB; %zu bytes "
+              "of text), %d loads, checked byte for byte after each;\n",
+              hexBytes, kLoads);
+  std::printf("- write and read-back of that image through the bootloader conversation "
+              "(`lamp_firmware_core`), Comlane on a pseudo-terminal and the simulated ATmega128 "
+              "bootloader (512 pages of 256 bytes, each page acknowledged, each read block "
+              "answered), unpaced and with the simulator pacing its output at %u bit/s "
+              "(`--baud`). The flash and the read-back are compared with the image after each "
+              "transfer.\n\n",
+              kPacedBaud);
+  std::printf("The \"line limit\" is the stop-and-wait time of every byte that must cross the "
+              "line one after the other at %u bit/s, ten bits per character: for the write the "
+              "request, 512 blocks of 259 bytes, FF FF and 512 acknowledgements of 5 bytes "
+              "(%.2f s); for the read the request, 513 blocks of 263 bytes and 512 answers of 5 "
+              "bytes (%.2f s).\n\n",
+              kPacedBaud, WriteLineSeconds(), ReadLineSeconds());
+
+  const double medianMs = sortedMs[sortedMs.size() / 2];
+  const auto seconds = [](double s) { return bench::Format("%.3f s", s); };
+  bench::MarkdownTable table({"figure", "value"});
+  table.Row(
+      {"HEX load, median (min / max)",
+       bench::Format("%.2f ms (%.2f / %.2f ms), %.0f MB/s of text", medianMs, sortedMs.front(),
+                     sortedMs.back(), static_cast<double>(hexBytes) / 1e3 / medianMs)});
+  table.Row({"write 128 KiB, unpaced", seconds(unpaced.writeSeconds)});
+  table.Row({"read 128 KiB, unpaced", seconds(unpaced.readSeconds)});
+  table.Row({bench::Format("write 128 KiB, paced at %u", kPacedBaud), seconds(paced.writeSeconds)});
+  table.Row({bench::Format("read 128 KiB, paced at %u", kPacedBaud), seconds(paced.readSeconds)});
+  table.Row({"read, measured / line limit",
+             bench::Format("%.2f", paced.readSeconds / ReadLineSeconds())});
+  std::printf("%s\n", table.Text().c_str());
+
+  std::printf("- The HEX reader takes %.1f ms for a full image when it has a core to itself (the "
+              "minimum); the median shows the load of the machine.\n",
+              sortedMs.front());
+  std::printf("- The unpaced write is bound by the writer's 1 ms pause after every acknowledged "
+              "block (%.0f ms of the %.2f s), which the conversation keeps as the controller's "
+              "bootloader expects it.\n",
+              kPages * kPauseSeconds * 1e3, unpaced.writeSeconds);
+  std::printf("- The paced read takes %.0f %% more than the line's own limit: the remainder is "
+              "the turn-around of each block (Comlane's delivery, the answer, the simulator's "
+              "reply to it).\n",
+              std::max(0.0, (paced.readSeconds / ReadLineSeconds() - 1) * 100));
+  std::printf("- The paced write is not a line figure: a pty paces nothing, and the simulator "
+              "paces only its own output (the acknowledgements), so the %.0f bytes towards the "
+              "bootloader cross at once. On a real %u bit/s line the write is bound by the %.1f s "
+              "above.\n",
+              4 + kPages * (2 + 256 + 1) + 2, kPacedBaud, WriteLineSeconds());
 }
 
 } // namespace
@@ -134,10 +198,11 @@ int main() {
   }
   std::filesystem::remove(path);
   std::sort(ms.begin(), ms.end());
-  std::printf("HEX load, 128 KiB image (%zu bytes of text): median %.2f ms, min %.2f ms, "
-              "max %.2f ms over %d loads (%.0f MB/s of text)\n",
-              hex.size(), ms[ms.size() / 2], ms.front(), ms.back(), kLoads,
-              hex.size() / 1e3 / ms[ms.size() / 2]);
-  std::fflush(stdout);
-  return WriteAndReadBack(image, 0) && WriteAndReadBack(image, 115200) ? 0 : 1;
+  Transfer unpaced;
+  Transfer paced;
+  if (!WriteAndReadBack(image, 0, unpaced) || !WriteAndReadBack(image, kPacedBaud, paced)) {
+    return 1;
+  }
+  Print(hex.size(), ms, unpaced, paced);
+  return 0;
 }

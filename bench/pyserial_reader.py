@@ -4,7 +4,7 @@ thread blocked in read(1), as a pyserial program receives. Each time COUNT bytes
 (read(1), then what else is waiting), it prints the CLOCK_MONOTONIC time in ns of the last one.
 
 Usage: pyserial_reader.py DEVICE COUNT
-Prints "ready" once the reader runs; ends when its standard input closes.
+Prints "ready <pyserial version>" once the reader runs; ends when its standard input closes.
 """
 import sys
 import threading
@@ -28,7 +28,7 @@ def reader(port, count):
 def main():
     port = serial.Serial(sys.argv[1], 115200, timeout=None)
     threading.Thread(target=reader, args=(port, int(sys.argv[2])), daemon=True).start()
-    print("ready", flush=True)
+    print(f"ready {serial.__version__}", flush=True)
     sys.stdin.read()
 
 
