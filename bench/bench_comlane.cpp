@@ -16,10 +16,9 @@
 #include <comlane/serial_port.h>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <random>
@@ -132,7 +131,18 @@ public:
     return std::string(line, strcspn(line, "\n"));
   }
 
-  std::int64_t ReadStamp() { return std::stoll(ReadLine()); }
+  // The next stamp; a reader that ended or printed something else ends the benchmark.
+  std::int64_t ReadStamp() {
+    const std::string line = ReadLine();
+    char* end = nullptr;
+    const long long stamp = std::strtoll(line.c_str(), &end, 10);
+    if (line.empty() || *end != '\0') {
+      std::fprintf(stderr, "bench_comlane: the pyserial reader ended or sent \"%s\"\n",
+                   line.c_str());
+      std::exit(1);
+    }
+    return stamp;
+  }
 
 private:
   pid_t pid = -1;
@@ -187,8 +197,15 @@ std::pair<std::vector<double>, std::vector<double>> SampleBoth(Receiver& a, Rece
 }
 
 // CPU time in ns of the threads of `pid` whose name starts with `prefix` (every thread if empty).
+// A process that has ended has no figure: the benchmark ends rather than report none as zero.
 std::int64_t TaskCpuNs(pid_t pid, const std::string& prefix) {
-  return bench::ReadThreadsCpuNs(pid, prefix).value_or(0);
+  const auto ns = bench::ReadThreadsCpuNs(pid, prefix);
+  if (!ns) {
+    std::fprintf(stderr, "bench_comlane: the CPU time of process %d cannot be read\n",
+                 static_cast<int>(pid));
+    std::exit(1);
+  }
+  return *ns;
 }
 
 // CPU time of the matching tasks of `pid` while the caller sleeps for the window.

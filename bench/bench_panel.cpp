@@ -71,6 +71,7 @@ struct Figures {
   std::int64_t threadsCpuNs = 0;
   std::int64_t processCpuNs = 0;
   std::uint64_t replies = 0;
+  std::chrono::nanoseconds window{};
   bench::ProcessMemory settled;
   bench::ProcessMemory end;
 };
@@ -101,16 +102,21 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   const auto threadsBefore = bench::ReadThreadsCpuNs(pid);
   const auto processBefore = bench::ReadProcessCpuNs(pid);
   const std::uint64_t repliesBefore = rig.LineStats().framesSent;
+  const Clock::time_point windowStart = Clock::now();
   std::fprintf(stderr, "bench_panel: panel running; measuring %lld s\n",
                static_cast<long long>(std::chrono::seconds(kIdleWindow).count()));
   std::this_thread::sleep_for(kIdleWindow);
   const auto threadsAfter = bench::ReadThreadsCpuNs(pid);
   const auto processAfter = bench::ReadProcessCpuNs(pid);
   const auto end = bench::ReadMemory(pid);
+  figures.window = Clock::now() - windowStart;
   figures.replies = rig.LineStats().framesSent - repliesBefore;
   if (!rig.Running() || !settled || !end || !threadsBefore || !threadsAfter || !processBefore ||
       !processAfter) {
     return Fail("the panel ended, or its figures could not be read", &rig);
+  }
+  if (figures.replies == 0) {
+    return Fail("no status poll was answered in the window", &rig);
   }
   figures.settled = *settled;
   figures.end = *end;
@@ -119,9 +125,9 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   return true;
 }
 
-double PercentOfCore(std::int64_t ns) {
-  return 100.0 * static_cast<double>(ns) /
-         static_cast<double>(std::chrono::nanoseconds(kIdleWindow).count());
+// Of the window as it was measured (a sleep may overshoot on a loaded machine).
+double PercentOfCore(std::int64_t ns, std::chrono::nanoseconds window) {
+  return 100.0 * static_cast<double>(ns) / static_cast<double>(window.count());
 }
 
 void Print(const Figures& figures) {
@@ -157,10 +163,12 @@ void Print(const Figures& figures) {
              bench::Format("%.0f / %.0f ms", Ms(startUps.front()), Ms(startUps.back()))});
   table.Row({"first frame on the line", "`" + figures.firstFrame + "`"});
   table.Row({bench::Format("CPU of the running panel over %ld s (schedstat)", windowS),
-             bench::Format("%.3f %% of one core (%.1f ms)", PercentOfCore(figures.threadsCpuNs),
+             bench::Format("%.3f %% of one core (%.1f ms)",
+                           PercentOfCore(figures.threadsCpuNs, figures.window),
                            static_cast<double>(figures.threadsCpuNs) / 1e6)});
   table.Row({bench::Format("CPU of the running panel over %ld s (utime + stime)", windowS),
-             bench::Format("%.3f %% of one core (%.0f ms)", PercentOfCore(figures.processCpuNs),
+             bench::Format("%.3f %% of one core (%.0f ms)",
+                           PercentOfCore(figures.processCpuNs, figures.window),
                            static_cast<double>(figures.processCpuNs) / 1e6)});
   table.Row({"replies the simulator sent in the window",
              bench::Format("%llu", static_cast<unsigned long long>(figures.replies))});
