@@ -663,6 +663,10 @@ void MainWindow::SerialPortReopened() {
   if (port == nullptr || shutDown_ || port->IsOpen() == 0) {
     return;
   }
+  // A reply cut off when the old line went (an adapter pulled mid-frame) would otherwise be
+  // finished with the first bytes of the new line and applied as a reply of the controller.
+  // No byte of the new line has been handed over yet: its deliveries wait for this thread.
+  framer_.Reset();
   port->SetOwner(this);
   dispatcher_.Start();
 }

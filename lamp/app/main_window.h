@@ -146,8 +146,9 @@ public:
   [[nodiscard]] void* KnobletModule() override { return knoblet_.handle; }
   void DialogClosed(OptionDialog which) override;
 
-  // SerialPortOwner: after the serial port setup reopened the port, take its notifications and
-  // run the reply dispatcher if start-up could not.
+  // SerialPortOwner: after the serial port setup reopened the port, drop a reply frame cut off
+  // with the old line, take the port's notifications and run the reply dispatcher if start-up
+  // could not.
   void SerialPortReopened() override;
 
 protected:

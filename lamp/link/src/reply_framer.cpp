@@ -52,11 +52,15 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
   }
 }
 
-void ReplyFramer::Commit() noexcept {
-  static_cast<void>(ring_.Commit());
+void ReplyFramer::Reset() noexcept {
   mode_ = Mode::Hunting;
   stored_ = 0;
   expected_ = 0;
+}
+
+void ReplyFramer::Commit() noexcept {
+  static_cast<void>(ring_.Commit());
+  Reset();
 }
 
 } // namespace lamp

@@ -23,6 +23,9 @@ public:
   explicit ReplyFramer(ReplyRing& ring) noexcept : ring_(ring) {}
 
   void Feed(const std::uint8_t* bytes, std::size_t count) noexcept;
+  // Forgets a frame begun and not finished, and hunts for a start byte again: for a port that
+  // has been closed and opened anew, whose bytes must not complete a frame of the line before.
+  void Reset() noexcept;
 
 private:
   enum class Mode { Hunting, Length, Body };

@@ -7,9 +7,10 @@ namespace lamp {
 
 class SerialPortOwner {
 public:
-  // The serial port setup reopened the port and started its threads: become the owner of the
-  // port's notifications and start the reply dispatcher thread, where start-up could not (the
-  // port failed to open then). Nothing more where they already run.
+  // The serial port setup reopened the port and started its threads: forget any frame begun on
+  // the line before, become the owner of the port's notifications and start the reply
+  // dispatcher thread, where start-up could not (the port failed to open then). Called before
+  // any byte of the reopened port is handled.
   virtual void SerialPortReopened() = 0;
 
 protected:
