@@ -103,6 +103,22 @@ void Simulator::PressOnOffKey() {
   Wake();
 }
 
+void Simulator::SetSilent(bool silent) {
+  std::lock_guard lock(mutex_);
+  silent_ = silent;
+  Trace("--", {}, silent ? "silent" : "answering again");
+}
+
+void Simulator::SendRaw(std::vector<std::uint8_t> bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    now_ = Clock::now();
+    const TimePoint release = pending_.empty() ? now_ : std::max(now_, pending_.back().release);
+    pending_.push_back({release, std::move(bytes), "raw"});
+  }
+  Wake();
+}
+
 ControllerState Simulator::State() const {
   std::lock_guard lock(mutex_);
   return controller_.State();
@@ -143,6 +159,11 @@ bool Simulator::Chance(double probability) {
 }
 
 void Simulator::SendFrame(std::vector<std::uint8_t> frame) {
+  if (silent_) {
+    ++stats_.framesSilenced;
+    Trace("xx", frame, "silent");
+    return;
+  }
   if (Chance(options_.drop)) {
     ++stats_.framesDropped;
     Trace("xx", frame, "dropped");

@@ -128,6 +128,42 @@ TEST_F(SimulatorTest, DroppedRepliesAreCountedAndNeverSent) {
   EXPECT_EQ(simulator->Stats().framesSent, 0u);
 }
 
+TEST_F(SimulatorTest, SilentControllerKeepsWorkingAndOnlyRawBytesLeaveItUntilItAnswersAgain) {
+  SimulatorOptions options;
+  options.noise = 1;
+  options.overlong = 1;
+  auto simulator = Started(options);
+  PortEnd port(link);
+  simulator->SetSilent(true);
+  const Bytes levels = {0x5A, 0x0E, 0x01, 0x02, 0x00, 0x01, 0x00,
+                        0x02, 0x00, 0x03, 0x00, 0x04, 0x00, 0x03};
+  ASSERT_TRUE(port.Write(levels));
+  ASSERT_TRUE(WaitFor([&] { return simulator->Stats().framesSilenced == 1; }));
+  EXPECT_EQ(simulator->State().levels, (std::array<std::int16_t, 4>{1, 2, 3, 4}));
+
+  // Raw bytes pass silence and fault injection alike: they are the first and only bytes out.
+  const Bytes raw = {0x5A, 0x09, 0x01, 0x07, 0x01, 0x63, 0x00, 0x01, 0x03};
+  simulator->SendRaw(raw);
+  EXPECT_EQ(port.Read(raw.size()), raw);
+
+  simulator->SetSilent(false);
+  ASSERT_TRUE(port.Write(kPoll));
+  Bytes received = port.Read(kPollReply.size() + 24 + 1);
+  while (received.size() < kPollReply.size() + 24 + 8) {
+    const Bytes more = port.Read(1, 200ms);
+    if (more.empty()) {
+      break;
+    }
+    received.insert(received.end(), more.begin(), more.end());
+  }
+  ASSERT_GE(received.size(), kPollReply.size());
+  EXPECT_EQ(Bytes(received.end() - static_cast<long>(kPollReply.size()), received.end()),
+            kPollReply);
+  const SimulatorStats stats = simulator->Stats();
+  EXPECT_EQ(stats.framesSilenced, 1u);
+  EXPECT_EQ(stats.framesSent, 1u);
+}
+
 TEST_F(SimulatorTest, PacedOutputArrivesWholeAndInOrder) {
   SimulatorOptions options;
   options.baud = 115200;

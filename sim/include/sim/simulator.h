@@ -10,7 +10,8 @@
 // the chance that it is not sent at all. `delay` holds every reply back (order is kept).
 // `unplugEvery` pulls the plug periodically: the pty is closed (the program sees a hang-up), the
 // link removed, and after `unplugFor` a new pty is opened behind the same link, as a USB adapter
-// re-plugged.
+// re-plugged. While running, the controller can be silenced and given its voice back
+// (SetSilent), and hand-made bytes can be put on the line (SendRaw).
 //
 // Threads: the simulator runs its own loop thread; every public operation may be called from any
 // thread.
@@ -58,6 +59,8 @@ struct SimulatorStats {
   std::uint64_t framesDropped = 0;
   // Bytes that could not be handed to the pty (nobody reading, plug pulled).
   std::uint64_t bytesLost = 0;
+  // Frames the controller sent while silent (SetSilent); they never reached the line.
+  std::uint64_t framesSilenced = 0;
   // How many ptys have been opened (1 after Start, one more per re-plug).
   std::uint64_t plugIns = 0;
 };
@@ -83,6 +86,13 @@ public:
   void PullPlug(std::chrono::milliseconds downtime);
   // The machine's own ON/OFF key (reply 17 goes out).
   void PressOnOffKey();
+  // While silent the controller still takes every command, keeps its state and runs its
+  // sequences, but no frame it sends reaches the line (each is counted in `framesSilenced`), as
+  // a controller whose transmit line has gone dead. Frames already on their way still arrive.
+  void SetSilent(bool silent);
+  // Sends `bytes` to the program as they stand, after everything already on its way: no fault
+  // injection, and also while silent. For hand-made frames and floods of them.
+  void SendRaw(std::vector<std::uint8_t> bytes);
 
   [[nodiscard]] ControllerState State() const;
   void UpdateState(const std::function<void(ControllerState&)>& change);
@@ -141,6 +151,7 @@ private:
   LinePacer pacer_;
   std::mt19937 random_;
   SimulatorStats stats_;
+  bool silent_ = false;
 
   std::jthread loop_;
 };

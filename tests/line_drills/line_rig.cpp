@@ -1,0 +1,254 @@
+#include "line_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+#include <knoblet/button_object.h>
+#include <segmenta/digit_display.h>
+#include <sstream>
+
+#include "platform/gui_calls.h"
+#include "platform/notify.h"
+#include "settings/settings_dialogs.h"
+
+namespace lamp::drills {
+
+namespace {
+
+constexpr OptionDialog kSettingsDialogs[] = {OptionDialog::Automode, OptionDialog::FanCtrl,
+                                             OptionDialog::Rs232Setup, OptionDialog::Machine,
+                                             OptionDialog::UserMode};
+
+// "   12.345 -> 5A 06 01 07 01 03  (noise)": the arrow, the bytes, and what they were.
+struct TraceLine {
+  std::string arrow;
+  Bytes bytes;
+  std::string what;
+};
+
+TraceLine Parse(const std::string& line) {
+  TraceLine parsed;
+  std::istringstream in(line);
+  std::string stamp;
+  in >> stamp >> parsed.arrow;
+  std::string word;
+  while (in >> word) {
+    if (word.front() == '(') {
+      parsed.what = word;
+      break;
+    }
+    if (word.size() != 2) {
+      parsed.bytes.clear();
+      return parsed; // an event line ("-- plugged in at ...")
+    }
+    parsed.bytes.push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
+  }
+  return parsed;
+}
+
+bool IsPoll(const Bytes& frame) {
+  return frame.size() > 3 && frame[3] == kStatusPoll;
+}
+
+std::vector<Bytes> WithoutPolls(const std::vector<Bytes>& frames, bool withPolls) {
+  std::vector<Bytes> kept;
+  for (const Bytes& frame : frames) {
+    if (withPolls || !IsPoll(frame)) {
+      kept.push_back(frame);
+    }
+  }
+  return kept;
+}
+
+double ProcessCpuMs() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+} // namespace
+
+void WatchedWindow::SetTemperatureText(const std::string& text) {
+  temperatures.push_back(text);
+  MainWindow::SetTemperatureText(text);
+}
+
+void WatchedWindow::SetFanText(const std::string& text) {
+  fans.push_back(text);
+  MainWindow::SetFanText(text);
+}
+
+void WatchedWindow::ShowLevel(int lamp, std::int32_t level) {
+  levels.push_back(level);
+  MainWindow::ShowLevel(lamp, level);
+}
+
+void WatchedWindow::RefreshLampButtons() {
+  if (recordMasks) {
+    masks.push_back(State().lampMask.load());
+  }
+  MainWindow::RefreshLampButtons();
+}
+
+LineRig::LineRig(sim::SimulatorOptions options) {
+  const std::string link = QDir(folder_.path()).filePath(QStringLiteral("velora")).toStdString();
+  options.link = link;
+  options.trace = [this](const std::string& line) { Record(line); };
+  simulator_ = std::make_unique<sim::Simulator>(std::move(options));
+  std::string error;
+  if (!simulator_->Start(&error)) {
+    ADD_FAILURE() << "simulator: " << error;
+  }
+
+  QFile ini(QDir(folder_.path()).filePath(QStringLiteral("lamp.INI")));
+  if (!ini.open(QIODevice::WriteOnly)) {
+    ADD_FAILURE() << "cannot write the settings file";
+  }
+  ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\nDATABIT=8\nPARITY=NONE\n"
+                           "STOPBIT=1\nFLOW=NONE\n")
+                .arg(QString::fromStdString(link))
+                .toUtf8());
+  ini.close();
+  qputenv("XDG_CONFIG_HOME", folder_.path().toUtf8());
+  for (OptionDialog which : kSettingsDialogs) {
+    MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
+      return MakeSettingsDialog(which, host, parent);
+    });
+  }
+}
+
+LineRig::~LineRig() {
+  CloseWindow();
+  for (OptionDialog which : kSettingsDialogs) {
+    MainWindow::SetOptionDialogFactory(which, {});
+  }
+  simulator_.reset();
+  qunsetenv("XDG_CONFIG_HOME");
+}
+
+void LineRig::StartWindow() {
+  window_ = std::make_unique<WatchedWindow>();
+  window_->Initialise();
+  window_->recordMasks = true;
+  window_->show();
+}
+
+void LineRig::CloseWindow() {
+  if (window_) {
+    window_->close();
+    window_.reset();
+  }
+}
+
+void LineRig::Record(const std::string& line) {
+  const TraceLine parsed = Parse(line);
+  if (parsed.bytes.empty()) {
+    return;
+  }
+  const std::lock_guard lock(mutex_);
+  if (parsed.arrow == "<-" && parsed.what.empty()) {
+    taken_.push_back(parsed.bytes);
+  } else if (parsed.arrow == "->" && parsed.what.empty()) {
+    sent_.push_back(parsed.bytes);
+  } else if (parsed.arrow == "->" && parsed.what == "(noise)") {
+    ++noiseBursts_;
+  } else if (parsed.arrow == "->" && parsed.what == "(over-long)") {
+    ++overlongFrames_;
+  }
+}
+
+std::vector<Bytes> LineRig::Taken(bool withPolls) const {
+  const std::lock_guard lock(mutex_);
+  return WithoutPolls(taken_, withPolls);
+}
+
+std::vector<Bytes> LineRig::Sent(bool withPolls) const {
+  const std::lock_guard lock(mutex_);
+  return WithoutPolls(sent_, withPolls);
+}
+
+int LineRig::NoiseBursts() const {
+  const std::lock_guard lock(mutex_);
+  return noiseBursts_;
+}
+
+int LineRig::OverlongFrames() const {
+  const std::lock_guard lock(mutex_);
+  return overlongFrames_;
+}
+
+int LineRig::Polls() const {
+  const std::lock_guard lock(mutex_);
+  int polls = 0;
+  for (const Bytes& frame : taken_) {
+    polls += IsPoll(frame) ? 1 : 0;
+  }
+  return polls;
+}
+
+void LineRig::Key(int key) {
+  QTest::keyClick(window_.get(), static_cast<Qt::Key>(key));
+}
+
+QWidget* LineRig::OpenDialog(OptionDialog which) {
+  window_->send(WM_COMMAND, MakeWParam(kFirstOptionCommand + static_cast<unsigned>(which), 0), 0);
+  return window_->OpenOptionDialog(which);
+}
+
+std::array<std::int32_t, 4> LineRig::PanelLevels() const {
+  std::array<std::int32_t, 4> levels{};
+  for (int i = 0; i < 4; ++i) {
+    levels[static_cast<std::size_t>(i)] = window_->Display(i)->level.load();
+  }
+  return levels;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) {
+      return false;
+    }
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ServiceGuiCalls();
+  }
+  return true;
+}
+
+double CpuMsOverQuietWindow(std::chrono::milliseconds window) {
+  QEventLoop loop;
+  QTimer::singleShot(window, &loop, &QEventLoop::quit);
+  const double before = ProcessCpuMs();
+  loop.exec();
+  return ProcessCpuMs() - before;
+}
+
+std::string TemperatureText(int degrees) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d", degrees);
+  return std::string(text) + "\u2103";
+}
+
+Bytes ReplyFrame(std::uint8_t command, std::uint8_t direction, const Bytes& payload) {
+  Bytes frame = {0x5A, 0, 0x01, command, direction};
+  for (std::uint8_t b : payload) {
+    frame.push_back(b);
+  }
+  frame.push_back(0x03);
+  frame[1] = static_cast<std::uint8_t>(frame.size());
+  return frame;
+}
+
+std::int32_t Le16(const Bytes& frame, std::size_t offset) {
+  return static_cast<std::int16_t>(frame.at(offset) | (frame.at(offset + 1) << 8));
+}
+
+} // namespace lamp::drills

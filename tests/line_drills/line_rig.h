@@ -1,0 +1,120 @@
+#pragma once
+// The line drills' rig: the simulated controller (in process, on a real pty behind a symlink),
+// a settings file naming that link, and the real main window loading its libraries as the
+// program does, on the offscreen platform. The rig keeps two logs to hold the panel against the
+// controller:
+// - from the simulator's trace, every frame the controller took and every frame it sent intact
+//   (noise, over-long frames and silenced frames are not in it);
+// - from the window, every temperature text, lamp level and lamp mask that replies put on the
+//   panel, in the order they were applied.
+//
+// GUI thread only, apart from the trace, which the simulator's thread writes under a lock.
+
+#include <QTemporaryDir>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "main_window.h"
+#include "platform/message_box.h"
+#include "sim/simulator.h"
+
+namespace lamp::drills {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The main window with a record of what replies changed on the panel. Reply 7 is the only writer
+// of the temperature label; in the drills nothing but reply 2 writes the levels (no editor, no
+// AUTO with Mode B reports) and nothing but reply 1 refreshes the lamp buttons after start-up.
+class WatchedWindow : public MainWindow {
+public:
+  // Once set, lamp-button refreshes are recorded (start-up's own refresh is not).
+  bool recordMasks = false;
+  std::vector<std::string> temperatures;
+  std::vector<std::string> fans;
+  std::vector<std::int32_t> levels; // four per reply 2, lamp 1 first
+  std::vector<std::uint8_t> masks;
+
+  void SetTemperatureText(const std::string& text) override;
+  void SetFanText(const std::string& text) override;
+  void ShowLevel(int lamp, std::int32_t level) override;
+  void RefreshLampButtons() override;
+};
+
+class LineRig {
+public:
+  // Starts the simulator with `options` (its link and trace are the rig's) and writes the
+  // settings file. The controller's state may be changed before the window starts.
+  explicit LineRig(sim::SimulatorOptions options);
+  ~LineRig();
+  LineRig(const LineRig&) = delete;
+  LineRig& operator=(const LineRig&) = delete;
+
+  // Makes, initialises and shows the main window; the settings dialogs are on its option menu.
+  void StartWindow();
+  // Closes the window as the operator does and destroys it.
+  void CloseWindow();
+
+  [[nodiscard]] sim::Simulator& Sim() { return *simulator_; }
+  [[nodiscard]] WatchedWindow& Window() { return *window_; }
+
+  // Frames the controller took and sent so far, apart from status polls and their replies when
+  // `withPolls` is false.
+  [[nodiscard]] std::vector<Bytes> Taken(bool withPolls = true) const;
+  [[nodiscard]] std::vector<Bytes> Sent(bool withPolls = true) const;
+  // Noise bursts and over-long frames the controller put on the line so far.
+  [[nodiscard]] int NoiseBursts() const;
+  [[nodiscard]] int OverlongFrames() const;
+  // Status polls the controller took so far.
+  [[nodiscard]] int Polls() const;
+
+  // Presses a key on the main window, as the operator does.
+  void Key(int key);
+  // Opens a settings dialog from the option menu.
+  QWidget* OpenDialog(OptionDialog which);
+
+  // The panel's lamp levels.
+  [[nodiscard]] std::array<std::int32_t, 4> PanelLevels() const;
+
+private:
+  void Record(const std::string& line);
+
+  QTemporaryDir folder_;
+  MessageBoxRecorder boxes_;
+  std::unique_ptr<sim::Simulator> simulator_;
+  std::unique_ptr<WatchedWindow> window_;
+
+  mutable std::mutex mutex_;
+  std::vector<Bytes> taken_;
+  std::vector<Bytes> sent_;
+  int noiseBursts_ = 0;
+  int overlongFrames_ = 0;
+};
+
+// Processes events and the calls queued for the GUI thread until `done()` holds; false when the
+// deadline passes first.
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+// CPU time (ms) the whole process uses over `window` while the GUI thread runs its event loop,
+// serving timers, serial data and the dispatcher's calls as the running program does. A window
+// to measure in, not a wait for anything to happen.
+double CpuMsOverQuietWindow(std::chrono::milliseconds window);
+
+// The text reply 7 puts on the temperature label for `degrees`.
+std::string TemperatureText(int degrees);
+
+// A frame as the controller sends it: 5A, length, 01, command, direction, payload, 03.
+Bytes ReplyFrame(std::uint8_t command, std::uint8_t direction, const Bytes& payload);
+
+// The signed 16-bit value at `offset` of `frame`, low byte first.
+std::int32_t Le16(const Bytes& frame, std::size_t offset);
+
+inline constexpr std::uint8_t kStatusPoll = 7;
+
+} // namespace lamp::drills
