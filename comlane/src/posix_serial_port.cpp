@@ -67,6 +67,9 @@ int PosixSerialPort::Open() {
   if (!StopThreads()) {
     return 0;
   }
+  // What was queued while the port was closed (status polls, an operator's clicks) was meant for
+  // a line that is gone; sent now it would switch the machine long after the click.
+  shared->transmitQueue.Clear();
   const LineSettings settings{baudRate, byteSize, parity, stopBits};
   if (!IsValid(settings)) {
     return 0;

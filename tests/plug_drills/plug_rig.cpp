@@ -176,7 +176,17 @@ void PlugRig::ClosePanel() {
   }
 }
 
+std::vector<std::string> PlugRig::Received(std::size_t from) const {
+  const std::lock_guard lock(mutex_);
+  return {received_.begin() + static_cast<std::ptrdiff_t>(std::min(from, received_.size())),
+          received_.end()};
+}
+
 void PlugRig::Trace(const std::string& line) {
+  if (line.find(" <- ") != std::string::npos) {
+    const std::lock_guard lock(mutex_);
+    received_.push_back(line);
+  }
   if (line.find("<- 5A 06 01 07 01 03") != std::string::npos) {
     ++polls_;
   } else if (line.find("plug pulled") != std::string::npos) {

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "../firmware_dialog/dialog_rig.h"
@@ -99,6 +100,9 @@ public:
   void ArmLampReplyMarker(bool armed) { lampMarker_.store(armed); }
   [[nodiscard]] int MarkedLampCommands() const { return lampMarks_.load(); }
 
+  // The controller's trace lines of what it received ("<-"), from the `from`-th on.
+  [[nodiscard]] std::vector<std::string> Received(std::size_t from = 0) const;
+
   [[nodiscard]] MainWindow& Window() { return *window_; }
   [[nodiscard]] sim::Simulator& Simulator() { return *simulator_; }
   [[nodiscard]] const sim::BootloaderMemory& Memory() const { return *memory_; }
@@ -120,6 +124,8 @@ private:
   std::atomic<int> pulls_{0};
   std::atomic<bool> lampMarker_{false};
   std::atomic<int> lampMarks_{0};
+  mutable std::mutex mutex_;
+  std::vector<std::string> received_;
 };
 
 } // namespace test

@@ -99,6 +99,36 @@ TEST(PulledPlug, WhilePollingNothingSpinsClicksAreHarmlessAndTheReopenedPortServ
   EXPECT_EQ(rig.MarkedLampCommands(), 1);
 }
 
+TEST(PulledPlug, ReopenedTooEarlyTheFailureIsShownAndALaterReopenSendsNothingStale) {
+  PlugRig rig;
+  ASSERT_TRUE(rig.StartPanel());
+  ASSERT_TRUE(rig.PanelShowsTemperature(31));
+  MainWindow& window = rig.Window();
+
+  // The operator reopens while the adapter is still out: the open fails and says so, once.
+  ASSERT_TRUE(rig.PullPlug(8s));
+  ASSERT_TRUE(rig.ReopenPortFromSerialSetup());
+  const QString link = QString::fromStdString(window.SerialPort()->portName);
+  EXPECT_EQ(rig.MessageTexts(), std::vector<QString>{link + " already open."});
+  EXPECT_EQ(window.SerialPort()->IsOpen(), 0);
+  // Clicks and polls meanwhile go to the closed port.
+  QTest::mouseClick(window.Button(0)->window, Qt::LeftButton);
+  const double closedCpuMs = CpuMsOverQuietWindow(kQuietWindow);
+  EXPECT_LT(closedCpuMs, kSpinBoundMs);
+  RecordProperty("closed_cpu_ms", static_cast<int>(closedCpuMs));
+
+  ASSERT_TRUE(rig.WaitForReplug());
+  const std::size_t mark = rig.Received().size();
+  ASSERT_TRUE(rig.ReopenPortFromSerialSetup());
+  EXPECT_EQ(rig.MessageTexts().size(), 1u);
+  EXPECT_TRUE(rig.PanelShowsTemperature(42));
+  // The lamp click made while the port was closed never reaches the machine.
+  for (const std::string& line : rig.Received(mark)) {
+    EXPECT_EQ(line.find("<- 5A 08 01 01 00 "), std::string::npos) << line;
+  }
+  EXPECT_EQ(rig.Simulator().State().lampMask & 1u, 0u);
+}
+
 TEST(PulledPlug, DuringAFirmwareWriteTheWriteEndsUnreportedAndAfterTheReopenAllWorksAgain) {
   PlugRig rig;
   ASSERT_TRUE(rig.StartPanel());

@@ -34,7 +34,7 @@ inline constexpr std::uint8_t kStopOneAndHalf = 1;
 inline constexpr std::uint8_t kStopTwo = 2;
 
 class SerialPort {
- public:
+public:
   // Line attributes, set by the owner before Open.
   // portName: a name starting with "/" is a device path used as it is; "COMn" is the n-th
   // built-in port, /dev/ttyS(n-1); any other name is looked up under /dev/.
@@ -56,7 +56,8 @@ class SerialPort {
   virtual int Close() = 0;
   // Slot 3. Opens `portName` exclusively with the line attributes (closing first if open).
   // 0 on any failure, and the port is then closed: missing or busy device, a device that is not
-  // a serial line, a baud rate of 0 or line settings the driver refuses.
+  // a serial line, a baud rate of 0 or line settings the driver refuses. Bytes written while the
+  // port was closed are dropped; bytes written after Open go out once the threads run.
   virtual int Open() = 0;
   // Slot 4. Starts the transmit and receive threads. Nonzero if both were started (or already
   // run); 0 if the port is not open. First discards what the device buffered in either
@@ -74,14 +75,14 @@ class SerialPort {
   virtual int SetRts(bool on) = 0;
   virtual int SetDtr(bool on) = 0;
 
- protected:
+protected:
   SerialPort() = default;
   ~SerialPort() = default;
 };
 
 using Rs232ClassFn = SerialPort* (*)();
 
-}  // namespace comlane
+} // namespace comlane
 
 // The factory: a new SerialPort, or null if memory is exhausted. The caller owns it.
 extern "C" comlane::SerialPort* Rs232Class();
