@@ -24,15 +24,6 @@
 #include "platform/notify.h"
 #include "pty_peer.h"
 
-// Debian's Qt is not built for the thread sanitizer, so the locks inside its event queue are
-// invisible to it and every cross-thread call through that queue looks like a race. Reports with
-// a Qt frame are therefore set aside; races between the program's own threads on its own data
-// (machine state, reply ring, port) carry no Qt frame and are still reported.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libQt6Core.so.6\nrace:libQt6Gui.so.6\nrace:libQt6Widgets.so.6\n"
-         "mutex:libQt6Core.so.6\n";
-}
-
 namespace lamp {
 namespace {
 
