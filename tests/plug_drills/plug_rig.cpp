@@ -57,6 +57,16 @@ int ComlaneThreadCount() {
   return count;
 }
 
+int PtyDescriptorCount() {
+  int count = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+    count += target.rfind("/dev/pts/", 0) == 0 || target == "/dev/ptmx" ? 1 : 0;
+  }
+  return count;
+}
+
 bool PlaceLink(const std::filesystem::path& link, const std::string& device) {
   std::filesystem::path fresh = link;
   fresh += ".new";

@@ -38,6 +38,9 @@ namespace test {
 // How many of the serial library's threads are alive in this process.
 [[nodiscard]] int ComlaneThreadCount();
 
+// How many descriptors of this process are open on pseudo-terminals (either side).
+[[nodiscard]] int PtyDescriptorCount();
+
 // Points `link` at `device`, replacing the link in one step.
 [[nodiscard]] bool PlaceLink(const std::filesystem::path& link, const std::string& device);
 

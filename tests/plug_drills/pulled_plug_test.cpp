@@ -99,6 +99,23 @@ TEST(PulledPlug, WhilePollingNothingSpinsClicksAreHarmlessAndTheReopenedPortServ
   EXPECT_EQ(rig.MarkedLampCommands(), 1);
 }
 
+TEST(PulledPlug, PulledAndReopenedAgainAndAgainLeavesNoDescriptorOrThreadBehind) {
+  PlugRig rig;
+  ASSERT_TRUE(rig.StartPanel());
+  ASSERT_TRUE(rig.PanelShowsTemperature(30));
+  const int ptys = PtyDescriptorCount();
+  for (int round = 1; round <= 3; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(rig.PullPlug(200ms));
+    ASSERT_TRUE(rig.WaitForReplug());
+    ASSERT_TRUE(rig.ReopenPortFromSerialSetup());
+    EXPECT_TRUE(rig.PanelShowsTemperature(30 + round));
+    EXPECT_EQ(PtyDescriptorCount(), ptys);
+    EXPECT_EQ(ComlaneThreadCount(), 2);
+  }
+  EXPECT_TRUE(rig.MessageTexts().empty());
+}
+
 TEST(PulledPlug, ReopenedTooEarlyTheFailureIsShownAndALaterReopenSendsNothingStale) {
   PlugRig rig;
   ASSERT_TRUE(rig.StartPanel());
