@@ -161,9 +161,8 @@ TEST(PulledPlug, DuringAFirmwareWriteTheWriteEndsUnreportedAndAfterTheReopenAllW
   EXPECT_LT(unpluggedCpuMs, kSpinBoundMs);
   RecordProperty("unplugged_cpu_ms", static_cast<int>(unpluggedCpuMs));
   // The writer hides the progress bar through the dialog's queue as it ends.
-  EXPECT_TRUE(WaitFor([&] {
-    return !dialog->Protocol().WorkerRunning() && !dialog->ProgressBar()->isVisible();
-  }));
+  EXPECT_TRUE(WaitFor(
+      [&] { return !dialog->Protocol().WorkerRunning() && !dialog->ProgressBar()->isVisible(); }));
   EXPECT_FALSE(dialog->Protocol().TransferActive());
   EXPECT_FALSE(FlashHolds(rig, image)) << "the write ended before the plug was pulled";
   ASSERT_TRUE(CloseFirmwareDialog(rig, dialog));
@@ -188,6 +187,29 @@ TEST(PulledPlug, DuringAFirmwareWriteTheWriteEndsUnreportedAndAfterTheReopenAllW
   ASSERT_TRUE(WaitFor([&] { return !dialog->Protocol().WorkerRunning(); }, 90s));
   EXPECT_TRUE(FlashHolds(rig, image));
   EXPECT_TRUE(rig.MessageTexts().empty());
+}
+
+TEST(PulledPlug, DuringAFirmwareWriteClosingTheDialogAtOnceReleasesTheWaitingWriter) {
+  PlugRig rig;
+  ASSERT_TRUE(rig.StartPanel());
+  QPointer<CBootloader> dialog = StartLongWrite(rig);
+  ASSERT_FALSE(dialog.isNull());
+  ASSERT_TRUE(rig.PullPlug(24h));
+  ASSERT_TRUE(dialog->Protocol().WorkerRunning());
+
+  // Closing joins the writer, which cannot be waiting for its acknowledgement any more.
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(CloseFirmwareDialog(rig, dialog));
+  const auto took = std::chrono::steady_clock::now() - start;
+  // Well inside the one to two seconds after which the block time-out would have ended it.
+  EXPECT_LT(took, 1s);
+  RecordProperty(
+      "close_ms",
+      static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  EXPECT_TRUE(rig.MessageTexts().empty());
+  // The panel's status poll comes back (on the dead line) without trouble.
+  const double unpluggedCpuMs = CpuMsOverQuietWindow(kQuietWindow);
+  EXPECT_LT(unpluggedCpuMs, kSpinBoundMs);
 }
 
 TEST(PulledPlug, NeverReplugged_ClosingTheWindowEndsPromptlyAndCleanly) {
