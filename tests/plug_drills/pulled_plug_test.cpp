@@ -189,6 +189,40 @@ TEST(PulledPlug, DuringAFirmwareWriteTheWriteEndsUnreportedAndAfterTheReopenAllW
   EXPECT_TRUE(rig.MessageTexts().empty());
 }
 
+// A read has no time-out: pulled mid-read it stays open until the operator gives the read again
+// (or closes the dialog). Here the dialog stays open across the reopen and the second read, on the
+// new line, brings the whole memory.
+TEST(PulledPlug,
+     DuringAFirmwareReadTheDialogStaysUsableAndTheReadGivenAgainAfterTheReopenCompletes) {
+  PlugRig rig;
+  ASSERT_TRUE(rig.StartPanel());
+  QPointer<CBootloader> dialog = StartLongWrite(rig);
+  ASSERT_FALSE(dialog.isNull());
+  ASSERT_TRUE(WaitFor([&] { return !dialog->Protocol().WorkerRunning(); }, 90s));
+  const Bytes image = LargeImage();
+  ASSERT_TRUE(FlashHolds(rig, image));
+
+  dialog->RunCommand(firmware::kCmdReadProgram);
+  ASSERT_TRUE(WaitFor([&] { return dialog->ProgressBar()->value() >= 8; }));
+  ASSERT_TRUE(rig.PullPlug(3s));
+  const double unpluggedCpuMs = CpuMsOverQuietWindow(kQuietWindow);
+  EXPECT_LT(unpluggedCpuMs, kSpinBoundMs);
+  // The operator tries Cancel on the stalled read; nothing more can come to end it.
+  ASSERT_NE(dialog->CancelButton(), nullptr);
+  QTest::mouseClick(dialog->CancelButton()->window, Qt::LeftButton);
+  EXPECT_FALSE(dialog->Image().Loaded(firmware::ImageKind::Program));
+
+  ASSERT_TRUE(rig.WaitForReplug());
+  ASSERT_TRUE(rig.ReopenPortFromSerialSetup());
+  ASSERT_FALSE(dialog.isNull());
+  dialog->RunCommand(firmware::kCmdReadProgram);
+  ASSERT_TRUE(WaitFor([&] { return dialog->Image().Loaded(firmware::ImageKind::Program); }, 90s));
+  const std::uint8_t* read = dialog->Image().Buffer().Data();
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), read));
+  EXPECT_EQ(dialog->Image().Size(), std::uint32_t{128 * 1024});
+  EXPECT_TRUE(rig.MessageTexts().empty());
+}
+
 TEST(PulledPlug, DuringAFirmwareWriteClosingTheDialogAtOnceReleasesTheWaitingWriter) {
   PlugRig rig;
   ASSERT_TRUE(rig.StartPanel());
@@ -212,7 +246,7 @@ TEST(PulledPlug, DuringAFirmwareWriteClosingTheDialogAtOnceReleasesTheWaitingWri
   EXPECT_LT(unpluggedCpuMs, kSpinBoundMs);
 }
 
-TEST(PulledPlug, NeverReplugged_ClosingTheWindowEndsPromptlyAndCleanly) {
+TEST(PulledPlug, NeverRepluggedClosingTheWindowEndsPromptlyAndCleanly) {
   struct Case {
     const char* what;
     bool writing;
