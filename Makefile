@@ -45,5 +45,12 @@ bench: build
 run: build
 	@scripts/run-panel $(BUILD)
 
+# The panel against the simulator for SOAK_SECONDS of polling and automatic sequences, with its
+# memory, threads and descriptors watched (scripts/run-soak); not part of `make test`.
+SOAK_SECONDS ?= 600
+
+soak: build
+	SOAK_SECONDS=$(SOAK_SECONDS) scripts/run-soak $(BUILD)
+
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
