@@ -62,6 +62,29 @@ void SoakOperator::Key(int key, std::chrono::milliseconds after) {
       "key", [this, key] { QTest::keyClick(&window_, static_cast<Qt::Key>(key)); }, {}, after);
 }
 
+void SoakOperator::Mouse(int button, Gesture gesture, std::chrono::milliseconds after) {
+  Then(
+      "mouse",
+      [this, button, gesture] {
+        knoblet::ButtonObject* object = window_.Button(button);
+        if (object == nullptr) {
+          return;
+        }
+        switch (gesture) {
+        case Gesture::Press:
+          QTest::mousePress(object->window, Qt::LeftButton);
+          break;
+        case Gesture::Release:
+          QTest::mouseRelease(object->window, Qt::LeftButton);
+          break;
+        case Gesture::Click:
+          QTest::mouseClick(object->window, Qt::LeftButton);
+          break;
+        }
+      },
+      {}, after);
+}
+
 lamp::CAutomode* SoakOperator::AutoDialog() const {
   return dynamic_cast<lamp::CAutomode*>(window_.OpenOptionDialog(lamp::OptionDialog::Automode));
 }
@@ -191,31 +214,10 @@ void SoakOperator::PlanRound() {
   Key(Qt::Key_Left);
   // A held arrow button repeats its step; the other arrow takes the levels back.
   for (int arrow : {lamp::kUpButton, lamp::kDownButton}) {
-    Then(
-        "hold an arrow",
-        [this, arrow] {
-          if (knoblet::ButtonObject* button = window_.Button(arrow)) {
-            QTest::mousePress(button->window, Qt::LeftButton);
-          }
-        },
-        {}, 1200ms);
-    Then(
-        "release the arrow",
-        [this, arrow] {
-          if (knoblet::ButtonObject* button = window_.Button(arrow)) {
-            QTest::mouseRelease(button->window, Qt::LeftButton);
-          }
-        },
-        {}, 300ms);
+    Mouse(arrow, Gesture::Press, 1200ms);
+    Mouse(arrow, Gesture::Release);
   }
-  Then(
-      "click a lamp button",
-      [this, lamp] {
-        if (knoblet::ButtonObject* button = window_.Button(lamp)) {
-          QTest::mouseClick(button->window, Qt::LeftButton);
-        }
-      },
-      {}, 300ms);
+  Mouse(lamp, Gesture::Click);
   if (round % 10 == 1) {
     Key(Qt::Key_P);
   }

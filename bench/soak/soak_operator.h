@@ -58,6 +58,10 @@ private:
             std::chrono::milliseconds limit);
   void Pause(std::chrono::milliseconds time);
   void Key(int key, std::chrono::milliseconds after = std::chrono::milliseconds(300));
+  enum class Gesture { Press, Release, Click };
+  // The left mouse button on panel button `button` (skipped when the button was not made).
+  void Mouse(int button, Gesture gesture,
+             std::chrono::milliseconds after = std::chrono::milliseconds(300));
 
   [[nodiscard]] lamp::CAutomode* AutoDialog() const;
   // The dialog's grid holds the controller's data for the mode it shows.

@@ -6,6 +6,9 @@
 //
 //   soak_panel --trace FILE [--seconds N] [--sample-every S] [--warm-up S] [--rss-bound-kib K]
 //
+// Memory is judged from the first sample after the warm-up (default 60 s) on, so a run needs
+// to last a few minutes to be judged at all.
+//
 // The panel finds the simulator's port through its settings file (XDG_CONFIG_HOME/lamp.INI) as
 // the program does; scripts/run-soak sets everything up.
 
@@ -13,7 +16,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +41,7 @@ struct Options {
   std::string trace;
   double seconds = 600;
   double sampleEvery = 10;
-  double warmUp = -1;
+  double warmUp = 60;
   std::uint64_t rssBoundKiB = 2048;
 };
 
@@ -102,9 +104,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: soak_panel --trace FILE [--seconds N] [--sample-every S] "
                          "[--warm-up S] [--rss-bound-kib K]\n");
     return 2;
-  }
-  if (options.warmUp < 0) {
-    options.warmUp = std::min(60.0, options.seconds / 3);
   }
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
