@@ -73,7 +73,8 @@ void Drain(ReplyRing& ring, Entries& into) {
 // The framing rules one byte at a time: hunt for 0x5A; the next byte is the length L; store
 // bytes while fewer than L + 1 are stored, committing after the L-th; a frame that reaches 20
 // bytes becomes an all-zero entry; a byte that arrives when more than L are stored ends the
-// frame and is looked at again.
+// frame and is looked at again. For L of 3 to 19, a third byte other than 0x01 unmakes the frame
+// and is looked at again, and a last byte other than 0x03 makes the entry all zeros.
 Entries Model(const std::uint8_t* bytes, std::size_t count) {
   Entries entries;
   ReplyRing::Slot slot{};
@@ -91,8 +92,13 @@ Entries Model(const std::uint8_t* bytes, std::size_t count) {
       }
       continue;
     }
+    const bool checked = stored >= 2 && slot[1] >= 3 && slot[1] < ReplyRing::kSlotSize;
     if (stored >= 2 && stored > slot[1]) {
       entries.push_back(slot);
+      inFrame = false;
+      continue;
+    }
+    if (checked && stored == 2 && b != 0x01) {
       inFrame = false;
       continue;
     }
@@ -102,7 +108,7 @@ Entries Model(const std::uint8_t* bytes, std::size_t count) {
       entries.push_back(ReplyRing::Slot{});
       inFrame = false;
     } else if (stored >= 3 && stored == slot[1]) {
-      entries.push_back(slot);
+      entries.push_back(checked && b != 0x03 ? ReplyRing::Slot{} : slot);
       inFrame = false;
     }
   }

@@ -77,10 +77,36 @@ TEST_F(ReplyFramerTest, OverlongFrameBecomesOneEmptyEntryAndHuntingResumesAfterT
   EXPECT_EQ(Drain(ring), (std::vector<ReplyRing::Slot>{ReplyRing::Slot{}, Entry(kKind)}));
 
   // Length 19 is the longest frame kept as it is.
-  stream = {0x5A, 0x13};
-  stream.insert(stream.end(), 17, 0x22);
+  stream = {0x5A, 0x13, 0x01};
+  stream.insert(stream.end(), 15, 0x22);
+  stream.push_back(0x03);
   Feed(stream);
   EXPECT_EQ(Drain(ring), std::vector<ReplyRing::Slot>{Entry(stream)});
+}
+
+TEST_F(ReplyFramerTest, StartBytesInNoiseNeitherMakeEntriesNorSwallowTheFrameBehind) {
+  const Bytes kLevels = {0x5A, 0x0E, 0x01, 0x02, 0x01, 0x0A, 0x00,
+                         0x14, 0x00, 0x1E, 0x00, 0x28, 0x00, 0x03};
+  const std::vector<Bytes> noises = {
+      {0x5A, 0x0B},                               // the frame's start taken for the fixed byte
+      {0x5A, 0x11, 0x22},                         // no fixed byte after the length
+      {0x5A, 0x07, 0x01, 0x08, 0x01, 0x02, 0x77}, // a frame without its end byte: empty entry
+  };
+  for (const Bytes& noise : noises) {
+    Bytes stream = noise;
+    stream.insert(stream.end(), kLevels.begin(), kLevels.end());
+    std::vector<ReplyRing::Slot> expected;
+    if (noise.size() == 7) {
+      expected.push_back(ReplyRing::Slot{});
+    }
+    expected.push_back(Entry(kLevels));
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+      SCOPED_TRACE(::testing::Message() << "noise of " << noise.size() << ", cut at " << cut);
+      framer.Feed(stream.data(), cut);
+      framer.Feed(stream.data() + cut, stream.size() - cut);
+      EXPECT_EQ(Drain(ring), expected);
+    }
+  }
 }
 
 TEST_F(ReplyFramerTest, TinyLengthsGiveEntriesWithoutCommandAndLoseNoFollowingFrame) {

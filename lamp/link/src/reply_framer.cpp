@@ -6,7 +6,14 @@ namespace lamp {
 
 namespace {
 constexpr std::uint8_t kStart = 0x5A;
+constexpr std::uint8_t kFixed = 0x01;
+constexpr std::uint8_t kEnd = 0x03;
+
+// Lengths of frames that are kept as received, and so must look like the controller's.
+constexpr bool Checked(std::uint8_t length) {
+  return length >= 3 && length < ReplyRing::kSlotSize;
 }
+} // namespace
 
 void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
   std::size_t i = 0;
@@ -40,6 +47,12 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
       Commit();
       continue;
     }
+    if (stored_ == 2 && b != kFixed && Checked(expected_)) {
+      // Not a frame: the start byte was noise. This byte is looked at again while hunting, so
+      // that a frame right behind the noise is kept. (The length byte, below 20, is no start.)
+      Reset();
+      continue;
+    }
     slot[stored_] = b;
     ++stored_;
     ++i;
@@ -47,6 +60,11 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
       slot.fill(0);
       Commit();
     } else if (stored_ == expected_) {
+      // A frame without its end byte in place is not what the controller sent: like an
+      // over-long one, it becomes an empty entry.
+      if (Checked(expected_) && b != kEnd) {
+        slot.fill(0);
+      }
       Commit();
     }
   }
