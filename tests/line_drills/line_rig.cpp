@@ -2,29 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QFile>
 #include <QTest>
-#include <QTimer>
 #include <cstdio>
-#include <ctime>
 #include <knoblet/button_object.h>
 #include <segmenta/digit_display.h>
 #include <sstream>
 
-#include "platform/gui_calls.h"
 #include "platform/notify.h"
-#include "settings/settings_dialogs.h"
 
 namespace lamp::drills {
 
 namespace {
-
-constexpr OptionDialog kSettingsDialogs[] = {OptionDialog::Automode, OptionDialog::FanCtrl,
-                                             OptionDialog::Rs232Setup, OptionDialog::Machine,
-                                             OptionDialog::UserMode};
 
 // "   12.345 -> 5A 06 01 07 01 03  (noise)": the arrow, the bytes, and what they were.
 struct TraceLine {
@@ -67,12 +55,6 @@ std::vector<Bytes> WithoutPolls(const std::vector<Bytes>& frames, bool withPolls
   return kept;
 }
 
-double ProcessCpuMs() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 } // namespace
 
 void WatchedWindow::SetTemperatureText(const std::string& text) {
@@ -97,40 +79,21 @@ void WatchedWindow::RefreshLampButtons() {
   MainWindow::RefreshLampButtons();
 }
 
-LineRig::LineRig(sim::SimulatorOptions options) {
-  const std::string link = QDir(folder_.path()).filePath(QStringLiteral("velora")).toStdString();
-  options.link = link;
+LineRig::LineRig(sim::SimulatorOptions options)
+    : link_((std::filesystem::path(folder_.path().toStdString()) / "velora").string()),
+      setting_(link_) {
+  options.link = link_;
   options.trace = [this](const std::string& line) { Record(line); };
   simulator_ = std::make_unique<sim::Simulator>(std::move(options));
   std::string error;
   if (!simulator_->Start(&error)) {
     ADD_FAILURE() << "simulator: " << error;
   }
-
-  QFile ini(QDir(folder_.path()).filePath(QStringLiteral("lamp.INI")));
-  if (!ini.open(QIODevice::WriteOnly)) {
-    ADD_FAILURE() << "cannot write the settings file";
-  }
-  ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\nDATABIT=8\nPARITY=NONE\n"
-                           "STOPBIT=1\nFLOW=NONE\n")
-                .arg(QString::fromStdString(link))
-                .toUtf8());
-  ini.close();
-  qputenv("XDG_CONFIG_HOME", folder_.path().toUtf8());
-  for (OptionDialog which : kSettingsDialogs) {
-    MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
-      return MakeSettingsDialog(which, host, parent);
-    });
-  }
 }
 
 LineRig::~LineRig() {
   CloseWindow();
-  for (OptionDialog which : kSettingsDialogs) {
-    MainWindow::SetOptionDialogFactory(which, {});
-  }
   simulator_.reset();
-  qunsetenv("XDG_CONFIG_HOME");
 }
 
 void LineRig::StartWindow() {
@@ -208,27 +171,6 @@ std::array<std::int32_t, 4> LineRig::PanelLevels() const {
     levels[static_cast<std::size_t>(i)] = window_->Display(i)->level.load();
   }
   return levels;
-}
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) {
-      return false;
-    }
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ServiceGuiCalls();
-  }
-  return true;
-}
-
-double CpuMsOverQuietWindow(std::chrono::milliseconds window) {
-  QEventLoop loop;
-  QTimer::singleShot(window, &loop, &QEventLoop::quit);
-  const double before = ProcessCpuMs();
-  loop.exec();
-  return ProcessCpuMs() - before;
 }
 
 std::string TemperatureText(int degrees) {

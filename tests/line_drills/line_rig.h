@@ -1,8 +1,8 @@
 #pragma once
 // The line drills' rig: the simulated controller (in process, on a real pty behind a symlink),
-// a settings file naming that link, and the real main window loading its libraries as the
-// program does, on the offscreen platform. The rig keeps two logs to hold the panel against the
-// controller:
+// the program's surroundings naming that link (as the pulled-adapter drills set them up), and
+// the real main window loading its libraries as the program does, on the offscreen platform. The
+// rig keeps two logs to hold the panel against the controller:
 // - from the simulator's trace, every frame the controller took and every frame it sent intact
 //   (noise, over-long frames and silenced frames are not in it);
 // - from the window, every temperature text, lamp level and lamp mask that replies put on the
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "../plug_drills/plug_rig.h"
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "sim/simulator.h"
@@ -48,8 +49,8 @@ public:
 
 class LineRig {
 public:
-  // Starts the simulator with `options` (its link and trace are the rig's) and writes the
-  // settings file. The controller's state may be changed before the window starts.
+  // Starts the simulator with `options` (its link and trace are the rig's) and sets the program's
+  // surroundings up. The controller's state may be changed before the window starts.
   explicit LineRig(sim::SimulatorOptions options);
   ~LineRig();
   LineRig(const LineRig&) = delete;
@@ -85,6 +86,8 @@ private:
   void Record(const std::string& line);
 
   QTemporaryDir folder_;
+  const std::string link_;
+  test::ProgramSetting setting_;
   MessageBoxRecorder boxes_;
   std::unique_ptr<sim::Simulator> simulator_;
   std::unique_ptr<WatchedWindow> window_;
@@ -96,15 +99,8 @@ private:
   int overlongFrames_ = 0;
 };
 
-// Processes events and the calls queued for the GUI thread until `done()` holds; false when the
-// deadline passes first.
-bool WaitFor(const std::function<bool()>& done,
-             std::chrono::milliseconds deadline = std::chrono::seconds(30));
-
-// CPU time (ms) the whole process uses over `window` while the GUI thread runs its event loop,
-// serving timers, serial data and the dispatcher's calls as the running program does. A window
-// to measure in, not a wait for anything to happen.
-double CpuMsOverQuietWindow(std::chrono::milliseconds window);
+using test::CpuMsOverQuietWindow;
+using test::WaitFor;
 
 // The text reply 7 puts on the temperature label for `degrees`.
 std::string TemperatureText(int degrees);
