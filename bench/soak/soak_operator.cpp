@@ -155,8 +155,10 @@ void SoakOperator::PlanRound() {
           return;
         }
         QTest::mouseClick(write, Qt::LeftButton);
+        // The echoes of the written table queue up in the reply ring; wait until they are shown.
+        lastBusy_ = Clock::now();
       },
-      {}, 500ms);
+      [this] { return RepliesSettled(); }, 10s);
   Then(
       "close Auto mode setup",
       [this] {
@@ -188,8 +190,15 @@ void SoakOperator::PlanRound() {
       5s);
   if (round % 3 == 2) {
     Pause(1500ms);
+    // Only a sequence the panel still shows as running is stopped; once it has ended, AUTO would
+    // start the next one.
     Then(
-        "AUTO stops the sequence", [this] { QTest::keyClick(&window_, Qt::Key_A); },
+        "AUTO stops the sequence",
+        [this, letter] {
+          if (StatusShows(letter)) {
+            QTest::keyClick(&window_, Qt::Key_A);
+          }
+        },
         [this] { return StatusHidden(); }, 5s);
   } else {
     Then(

@@ -152,6 +152,7 @@ int main(int argc, char** argv) {
     }
     sample();
     QTimer sampler;
+    sampler.setTimerType(Qt::PreciseTimer);
     QObject::connect(&sampler, &QTimer::timeout, sample);
     sampler.start(static_cast<int>(options.sampleEvery * 1000));
 

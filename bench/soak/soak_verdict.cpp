@@ -10,6 +10,8 @@ namespace {
 
 // Seconds; four periods of the status poll.
 constexpr double kShortestPollSpan = 2;
+// Seconds.
+constexpr double kMinuteSlack = 1;
 
 std::string Format(const char* format, auto... values) {
   char text[256];
@@ -118,9 +120,11 @@ SoakVerdict Judge(const std::vector<SoakRow>& rows, const OperatorTally& tally,
                " Mode B step reports, %" PRIu64 " end reports",
                last.trace.autoOn, last.trace.modeASteps, last.trace.modeBSteps,
                last.trace.sequenceEnds));
-  check(tally.sequencesStarted > 0 && tally.sequencesShown == tally.sequencesStarted,
-        Format("panel followed AUTO: %d of %d started sequences shown as running",
-               tally.sequencesShown, tally.sequencesStarted));
+  check(tally.sequencesStarted > 0 && tally.sequencesShown == tally.sequencesStarted &&
+            last.trace.autoOn == static_cast<std::uint64_t>(tally.sequencesStarted),
+        Format("panel followed AUTO: %d of %d sequences the operator started shown as running, "
+               "%" PRIu64 " started on the line",
+               tally.sequencesShown, tally.sequencesStarted, last.trace.autoOn));
   check(tally.messageBoxes == 0, Format("message boxes: %d", tally.messageBoxes));
   check(tally.closeSeconds <= limits.closeSeconds,
         Format("close: the panel closed in %.2f s (bound %.1f s)", tally.closeSeconds,
@@ -138,10 +142,11 @@ std::string FormatTable(const std::vector<SoakRow>& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const SoakRow& row = rows[i];
     const bool lastRow = i + 1 == rows.size();
-    if (!lastRow && row.process.elapsedSeconds < nextMinute) {
+    // A sample a little early for its minute still stands for it.
+    if (!lastRow && row.process.elapsedSeconds < nextMinute - kMinuteSlack) {
       continue;
     }
-    while (nextMinute <= row.process.elapsedSeconds) {
+    while (nextMinute <= row.process.elapsedSeconds + kMinuteSlack) {
       nextMinute += 60;
     }
     const TraceCounts before = previous != nullptr ? previous->trace : TraceCounts{};

@@ -30,7 +30,8 @@ struct SoakLimits {
 
 // What the operator side saw, for the verdict.
 struct OperatorTally {
-  // Sequences the operator started, and those of them the panel showed as running.
+  // Sequences the operator started, and those of them the panel showed as running. Each start
+  // must reach the line once (AUTO on), and nothing else may start one.
   int sequencesStarted = 0;
   int sequencesShown = 0;
   // Message boxes the panel raised (none is expected against a working controller).

@@ -42,8 +42,8 @@ std::vector<SoakRow> SteadyRun(const std::function<void(int, SoakRow&)>& change 
 
 OperatorTally GoodTally() {
   OperatorTally tally;
-  tally.sequencesStarted = 40;
-  tally.sequencesShown = 40;
+  tally.sequencesStarted = 60;
+  tally.sequencesShown = 60;
   tally.closeSeconds = 0.3;
   return tally;
 }
@@ -117,6 +117,10 @@ TEST(SoakVerdict, EachFaultOfALongRunFailsItsCheck) {
        {},
        [](OperatorTally& t) { --t.sequencesShown; },
        "panel followed AUTO"},
+      {"a start the operator did not make",
+       [](int i, SoakRow& row) { row.trace.autoOn += i == 60 ? 1 : 0; },
+       {},
+       "panel followed AUTO"},
       {"a message box", {}, [](OperatorTally& t) { t.messageBoxes = 1; }, "message boxes"},
       {"a slow close", {}, [](OperatorTally& t) { t.closeSeconds = 12; }, "close"},
   };
@@ -145,6 +149,7 @@ TEST(SoakVerdict, TheTableHasTheStartEveryMinuteAndTheEnd) {
   auto rows = SteadyRun();
   rows.resize(14);                          // 0 to 130 s
   rows.back().process.elapsedSeconds = 135; // the end sample comes off the ten-second beat
+  rows[6].process.elapsedSeconds = 59.8;    // a timer that fires a little early
   const std::string table = FormatTable(rows);
   std::vector<std::string> lines;
   for (std::size_t start = 0, end; (end = table.find('\n', start)) != std::string::npos;
