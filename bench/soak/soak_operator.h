@@ -1,17 +1,17 @@
 #pragma once
 // SoakOperator: works the real panel the way an operator does through a long shift, on the
 // panel's own event loop. Each round it opens "Auto mode setup" from the option menu, picks
-// Mode A or Mode B (in turn), waits for the controller's data to fill the dialog, writes it and
-// closes the dialog; starts AUTO (by key or by click), waits until the panel shows the sequence
-// running, and lets it end (or, every third round, stops it early); then switches lamps, steps
-// the levels, moves the cursor and highlights displays, now and then switches the machine ON/OFF
-// or presses RESET, and leaves the panel to its status poll for a moment.
+// Mode A or Mode B (in turn), waits for the controller's data to fill the dialog, writes it,
+// waits until the panel has shown the written table's echoes and closes the dialog; starts AUTO (by
+// key or by click), waits until the panel shows the sequence running, and lets it end (or, every
+// third round, stops it early); then switches lamps, steps the levels, moves the cursor and
+// highlights displays, now and then switches the machine ON/OFF or presses RESET, and leaves the
+// panel to its status poll for a moment.
 //
 // Every wait has a deadline; a wait that runs out is counted as a miss under its step's name and
 // the round goes on. GUI thread only.
 
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <chrono>
 #include <deque>

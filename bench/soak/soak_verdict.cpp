@@ -142,6 +142,11 @@ std::string FormatTable(const std::vector<SoakRow>& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const SoakRow& row = rows[i];
     const bool lastRow = i + 1 == rows.size();
+    // The end sample, taken right after a regular one, stands for both.
+    if (i + 2 == rows.size() &&
+        rows[i + 1].process.elapsedSeconds - row.process.elapsedSeconds < kShortestPollSpan) {
+      continue;
+    }
     // A sample a little early for its minute still stands for it.
     if (!lastRow && row.process.elapsedSeconds < nextMinute - kMinuteSlack) {
       continue;
