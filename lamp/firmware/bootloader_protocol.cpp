@@ -122,6 +122,9 @@ bool BootloaderProtocol::StartRead(ImageKind kind) {
     return false;
   }
   collector.Empty();
+  // A Cancel pressed during an earlier read that never reached its end (the line went away)
+  // belongs to that read: this one starts uncancelled.
+  cancelRequested.store(false);
   SendRequest(program ? kBootReadProgram : kBootReadData);
   transferActive.store(false);
   image.ClearLoaded();

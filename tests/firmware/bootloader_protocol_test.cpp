@@ -450,6 +450,16 @@ TEST_F(BootloaderProtocolTest, DataReadAfterCancelRefusesEveryBlock) {
   EXPECT_TRUE(image.Loaded(ImageKind::Data));
   EXPECT_EQ(image.Size(), 256u);
   EXPECT_EQ(buffer[128], 2);
+
+  // A read cancelled and cut off before its end leaves no refusal behind for the next read.
+  ASSERT_TRUE(protocol.StartRead(ImageKind::Data));
+  Feed(ReadBlock(0x84, 0, Pattern(128, 3)));
+  protocol.Cancel();
+  ASSERT_TRUE(protocol.StartRead(ImageKind::Data));
+  EXPECT_FALSE(protocol.CancelRequested());
+  start = line.Size();
+  Feed(ReadBlock(0x84, 0, Pattern(128, 4)));
+  EXPECT_EQ(line.Slice(start, 10), Bytes({0x5A, 0x01, 0x90, 0x84, 0x06}));
 }
 
 TEST_F(BootloaderProtocolTest, JumpToApplicationNeedsNoIdentification) {
