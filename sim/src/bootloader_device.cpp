@@ -88,6 +88,22 @@ void BootloaderDevice::OnActivate(TimePoint, Line&) {
 void BootloaderDevice::OnLineReset() {
   state = State::Request;
   partial.clear();
+  held.clear();
+}
+
+void BootloaderDevice::Send(std::vector<std::uint8_t> frame, TimePoint due, Line& line) {
+  if (held.empty() && due <= lastByte) {
+    line.SendFrame(std::move(frame));
+    return;
+  }
+  held.push_back({held.empty() ? due : std::max(due, held.back().due), std::move(frame)});
+}
+
+void BootloaderDevice::SendHeld(TimePoint now, Line& line) {
+  while (!held.empty() && held.front().due <= now) {
+    line.SendFrame(std::move(held.front().frame));
+    held.pop_front();
+  }
 }
 
 std::size_t BootloaderDevice::OnBytes(std::span<const std::uint8_t> bytes, TimePoint now,
@@ -104,6 +120,7 @@ std::size_t BootloaderDevice::OnBytes(std::span<const std::uint8_t> bytes, TimeP
 }
 
 void BootloaderDevice::OnTime(TimePoint now, Line& line) {
+  SendHeld(now, line);
   if (!partial.empty() && now - lastByte >= kForgetAfter) {
     // The read's own request given again waits for a fifth byte that is not coming: it restarts
     // the read.
@@ -121,7 +138,8 @@ void BootloaderDevice::OnTime(TimePoint now, Line& line) {
 }
 
 TimePoint BootloaderDevice::NextWakeup() const {
-  return partial.empty() ? TimePoint::max() : lastByte + kForgetAfter;
+  const TimePoint forget = partial.empty() ? TimePoint::max() : lastByte + kForgetAfter;
+  return held.empty() ? forget : std::min(forget, held.front().due);
 }
 
 std::vector<std::uint8_t>& BootloaderDevice::Memory(bool program) {
@@ -179,6 +197,11 @@ bool BootloaderDevice::Process(Line& line) {
     if (subCommand == kJump) {
       std::vector<std::uint8_t> reply = Reply(kJump);
       reply.push_back(kAck);
+      // The application takes the line at once; a page answer still held back goes first.
+      for (Held& page : held) {
+        line.SendFrame(std::move(page.frame));
+      }
+      held.clear();
       line.SendFrame(std::move(reply));
       return true;
     }
@@ -195,7 +218,7 @@ void BootloaderDevice::HandleRequest(std::uint8_t subCommand, Line& line) {
                                  settings.pageSize, settings.pageBytes, settings.eepromSize}) {
         PutWord(reply, word);
       }
-      line.SendFrame(std::move(reply));
+      Send(std::move(reply), lastByte, line);
     }
     break;
   case kWriteProgram:
@@ -244,7 +267,7 @@ void BootloaderDevice::HandleBlock(Line& line) {
   if (!settings.neverAcknowledge) {
     std::vector<std::uint8_t> reply = Reply(transferCommand);
     reply.push_back(accepted ? kAck : kNak);
-    line.SendFrame(std::move(reply));
+    Send(std::move(reply), program && accepted ? lastByte + settings.pageTime : lastByte, line);
   }
 }
 
@@ -268,7 +291,7 @@ void BootloaderDevice::SendReadBlock(Line& line) {
   if (blockIndex >= readBlocks) {
     PutWord(block, kEnd);
     block.resize(block.size() + blockBytes + 1, 0);
-    line.SendFrame(std::move(block));
+    Send(std::move(block), lastByte, line);
     state = State::Request;
     return;
   }
@@ -282,7 +305,7 @@ void BootloaderDevice::SendReadBlock(Line& line) {
   }
   const std::uint8_t checksum = Sum(block.data() + 6, blockBytes);
   block.push_back(settings.badReadChecksums ? static_cast<std::uint8_t>(checksum + 1) : checksum);
-  line.SendFrame(std::move(block));
+  Send(std::move(block), lastByte, line);
 }
 
 std::shared_ptr<BootloaderMemory> InstallBootloader(Simulator& simulator,

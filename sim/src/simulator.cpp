@@ -18,6 +18,9 @@ constexpr std::uint8_t kStart = 0x5A;
 // Anything longer than this has waited far too long for a reader; it is dropped as lost.
 constexpr std::size_t kOutputLimit = 1 << 20;
 constexpr auto kLongestSleep = std::chrono::milliseconds(500);
+// Received bytes that may wait for the paced line before the simulator stops taking more, as a
+// UART driver's receive buffer.
+constexpr std::size_t kInputLimit = 4096;
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
   std::string text;
@@ -37,6 +40,7 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options)), controller_(options_.second), pacer_(options_.baud),
+      inputPacer_(options_.baud),
       random_(options_.seed) {}
 
 Simulator::~Simulator() {
@@ -229,16 +233,22 @@ void Simulator::Trace(const std::string& arrow, std::span<const std::uint8_t> by
 void Simulator::Run(const std::stop_token& stop) {
   while (!stop.stop_requested()) {
     int master = -1;
+    short masterEvents = POLLIN;
     std::chrono::nanoseconds sleep;
     {
       std::lock_guard lock(mutex_);
       master = pty_ ? pty_->Master() : -1;
+      // With the input buffer full the program's bytes stay in the pty until the line has room;
+      // a hang-up is still reported.
+      if (input_.size() >= kInputLimit) {
+        masterEvents = 0;
+      }
       const TimePoint now = Clock::now();
       const TimePoint next = NextEvent();
       sleep = next <= now ? std::chrono::nanoseconds(0)
                           : std::min<std::chrono::nanoseconds>(next - now, kLongestSleep);
     }
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {master, POLLIN, 0}};
+    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {master, masterEvents, 0}};
     const timespec timeout{static_cast<time_t>(sleep.count() / 1'000'000'000),
                            static_cast<long>(sleep.count() % 1'000'000'000)};
     const int ready = ::ppoll(fds, master >= 0 ? 2 : 1, &timeout, nullptr);
@@ -267,6 +277,7 @@ void Simulator::Run(const std::stop_token& stop) {
         Unplug(std::chrono::milliseconds(100));
       }
     }
+    DeliverInput();
     active_->OnTime(now_, *this);
     ReleaseDue();
     Pump();
@@ -279,6 +290,7 @@ TimePoint Simulator::NextEvent() const {
     next = std::min(next, pending_.front().release);
   }
   next = std::min(next, pacer_.NextDue());
+  next = std::min(next, inputPacer_.NextDue());
   next = std::min(next, pty_ ? nextUnplug_ : replugAt_);
   if (pullRequest_) {
     next = TimePoint::min();
@@ -288,15 +300,35 @@ TimePoint Simulator::NextEvent() const {
 
 void Simulator::ReadMaster() {
   std::uint8_t buffer[kReadChunk];
+  const bool paced = options_.baud != 0;
   // A bounded number of reads per pass keeps the loop's other duties going under a flood.
   for (int reads = 0; reads < 16; ++reads) {
-    const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
+    const std::size_t room = paced ? kInputLimit - std::min(kInputLimit, input_.size()) : kReadChunk;
+    if (room == 0) {
+      return;
+    }
+    const ssize_t n = ::read(pty_->Master(), buffer, std::min(room, sizeof buffer));
     if (n <= 0) {
       return;
     }
     stats_.bytesReceived += static_cast<std::uint64_t>(n);
-    Feed({buffer, static_cast<std::size_t>(n)});
+    if (paced) {
+      input_.insert(input_.end(), buffer, buffer + n);
+      inputPacer_.Queue(static_cast<std::size_t>(n), now_);
+    } else {
+      Feed({buffer, static_cast<std::size_t>(n)});
+    }
   }
+}
+
+void Simulator::DeliverInput() {
+  const std::size_t due = std::min(inputPacer_.TakeDue(now_), input_.size());
+  if (due == 0) {
+    return;
+  }
+  const std::vector<std::uint8_t> arrived(input_.begin(), input_.begin() + static_cast<long>(due));
+  input_.erase(input_.begin(), input_.begin() + static_cast<long>(due));
+  Feed(arrived);
 }
 
 void Simulator::Feed(std::span<const std::uint8_t> bytes) {
@@ -400,6 +432,9 @@ void Simulator::Unplug(std::chrono::milliseconds downtime) {
   stats_.bytesLost += output_.size();
   output_.clear();
   pacer_.Clear();
+  // What was still on its way in is lost with the cable.
+  input_.clear();
+  inputPacer_.Clear();
   nextUnplug_ = TimePoint::max();
   replugAt_ = now_ + downtime;
 }

@@ -21,7 +21,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: velora-sim [options]\n"
     "  --link PATH          symlink to the simulated port (default /tmp/velora)\n"
-    "  --baud N             pace output at N bit/s (default: unpaced)\n"
+    "  --baud N             line rate N bit/s, ten bits a byte, both directions: replies go\n"
+    "                       out and the program's bytes are taken no faster (default: unpaced)\n"
     "  --trace              print every frame received (<-) and sent (->) in hex\n"
     "  --noise P            chance per reply of noise bytes before it (0..1)\n"
     "  --overlong P         chance per reply of an over-long frame before it (0..1)\n"
@@ -36,7 +37,9 @@ constexpr const char* kUsage =
     "  --refuse-block N     answer block N of every write (0 = the first) with NAK\n"
     "  --never-ack          never answer write blocks\n"
     "  --bad-read-checksum  send every read block with a wrong checksum\n"
-    "  --never-identify     never answer the identify request\n";
+    "  --never-identify     never answer the identify request\n"
+    "  --page-time MS       time to program a FLASH page before acknowledging it\n"
+    "                       (default 4.5, the ATmega's longest page write; 0 for none)\n";
 
 bool ParseNumber(std::string_view text, double& value) {
   char* end = nullptr;
@@ -117,6 +120,8 @@ int main(int argc, char** argv) {
       options.second = ms;
     } else if (arg == "--refuse-block") {
       boot.refuseBlock = static_cast<std::uint32_t>(number);
+    } else if (arg == "--page-time") {
+      boot.pageTime = std::chrono::microseconds(static_cast<long long>(number * 1000));
     } else if (arg == "--seed") {
       options.seed = static_cast<std::uint32_t>(number);
     } else {

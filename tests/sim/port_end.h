@@ -41,6 +41,22 @@ public:
     return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
 
+  // Writes all of `bytes`, waiting while the line is full, up to the deadline.
+  bool WriteAll(const Bytes& bytes, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+    std::size_t done = 0;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (done < bytes.size() && std::chrono::steady_clock::now() < end) {
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      pollfd fd{fd_, POLLOUT, 0};
+      static_cast<void>(::poll(&fd, 1, 50));
+    }
+    return done == bytes.size();
+  }
+
   // Bytes received until `count` have come or the deadline has passed.
   Bytes Read(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
     Bytes bytes;

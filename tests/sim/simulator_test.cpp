@@ -179,6 +179,44 @@ TEST_F(SimulatorTest, PacedOutputArrivesWholeAndInOrder) {
   }
 }
 
+TEST_F(SimulatorTest, PacedLineTakesTheProgramsBytesNoFasterThanItCarriesThem) {
+  SimulatorOptions options;
+  options.baud = 9600;
+  auto simulator = Started(options);
+  PortEnd port(link);
+  // Noise the controller skips, then a poll: the reply cannot start before all of it has crossed
+  // the line and cannot end before its own bytes have crossed back.
+  Bytes chunk(200, 0x11);
+  chunk.insert(chunk.end(), kPoll.begin(), kPoll.end());
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(port.Write(chunk));
+  EXPECT_EQ(port.Read(kPollReply.size()), kPollReply);
+  const auto characters = static_cast<long long>(chunk.size() + kPollReply.size());
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, characters * 10 * 1s / 9600);
+}
+
+TEST_F(SimulatorTest, PacedLineTakesAFloodBeyondItsBufferWholeAndInOrder) {
+  SimulatorOptions options;
+  options.baud = 1'000'000;
+  auto simulator = Started(options);
+  PortEnd port(link);
+  constexpr std::size_t kPolls = 1200;
+  Bytes flood;
+  for (std::size_t i = 0; i < kPolls; ++i) {
+    flood.insert(flood.end(), kPoll.begin(), kPoll.end());
+  }
+  // The writer is held up while the simulator's buffer is full, as on a real port.
+  std::jthread writer([&] { EXPECT_TRUE(port.WriteAll(flood)); });
+  const Bytes replies = port.Read(kPolls * kPollReply.size());
+  ASSERT_EQ(replies.size(), kPolls * kPollReply.size());
+  for (std::size_t i = 0; i < kPolls; ++i) {
+    ASSERT_TRUE(std::equal(kPollReply.begin(), kPollReply.end(),
+                           replies.begin() + static_cast<long>(i * kPollReply.size())))
+        << "reply " << i;
+  }
+  EXPECT_EQ(simulator->Stats().bytesReceived, flood.size());
+}
+
 TEST_F(SimulatorTest, PulledPlugHangsUpAndANewPortAppearsBehindTheSameLink) {
   auto simulator = Started();
   PortEnd before(link);

@@ -7,7 +7,9 @@
 //   81 / 82 write      then blocks: address (2 bytes; page number or byte address), the data
 //                      (page bytes or 128), checksum (sum of the data mod 256); each answered
 //                      5A 01 90 <81|82> 06, or 15 for a wrong checksum or an address outside the
-//                      memory (not stored). FF FF in place of an address ends the write.
+//                      memory (not stored). FF FF in place of an address ends the write. An
+//                      accepted program page is answered only after the page-programming time,
+//                      as a real device answers once its page write is through.
 //   83 / 84 read       the bootloader sends the whole memory block by block (5A 01 90 <83|84>,
 //                      address, data, checksum) and waits for each answer 5A 01 90 <83|84> 06/15;
 //                      a NAK'd block is sent once more, then the read moves on. The end is a block
@@ -21,7 +23,9 @@
 // Threads: a BootloaderDevice belongs to the simulator's loop thread; BootloaderMemory may be
 // read from any thread.
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +46,12 @@ struct BootloaderSettings {
   std::uint16_t pageSize = 128;
   std::uint16_t pageBytes = 256;
   std::uint16_t eepromSize = 4096;
+
+  // How long the device takes to program one FLASH page before it acknowledges it. 4.5 ms is
+  // the ATmega's longest self-programming page write (the datasheets give 3.7 to 4.5 ms); a
+  // bootloader erases the page while its bytes still arrive, so only the write holds the answer
+  // back. EEPROM blocks are answered at once.
+  std::chrono::microseconds pageTime{4500};
 
   // Faults. `refuseBlock`: the block with this index in every write (0 = the first) is answered
   // with NAK. `neverAcknowledge`: write blocks get no answer. `badReadChecksums`: every read
@@ -90,6 +100,9 @@ private:
   void HandleBlock(Line& line);
   void HandleReadAnswer(Line& line);
   void SendReadBlock(Line& line);
+  // Sends `frame`, after any answer still held back for a page being programmed.
+  void Send(std::vector<std::uint8_t> frame, TimePoint due, Line& line);
+  void SendHeld(TimePoint now, Line& line);
   [[nodiscard]] std::vector<std::uint8_t>& Memory(bool program);
 
   const BootloaderSettings settings;
@@ -101,6 +114,11 @@ private:
   bool resent = false;
   std::vector<std::uint8_t> partial;
   TimePoint lastByte{};
+  struct Held {
+    TimePoint due;
+    std::vector<std::uint8_t> frame;
+  };
+  std::deque<Held> held;
 };
 
 // Makes `simulator` answer the entry frame with a bootloader of `settings`; returns the memory

@@ -3,7 +3,10 @@
 // The program opens the slave end (its path, or the symlink at `link`) as it would open a serial
 // port. Received bytes go to the active personality (the controller's application, or after the
 // bootloader entry frame a bootloader made by the bootloader factory); its reply frames go out
-// through fault injection, an optional delay and the line pacer.
+// through fault injection, an optional delay and the line pacer. With a line rate set, both
+// directions are paced: the personality gets the program's bytes no faster than the line carries
+// them, and no more than a UART driver's buffer of them waits unread, so that a program writing
+// faster than the line finds its writes held up as on a real port.
 //
 // Fault injection, per reply frame: `noise` is the chance of 1 to 8 noise bytes (never 0x5A)
 // before it, `overlong` the chance of a 24-byte frame whose length byte says 24 before it, `drop`
@@ -38,7 +41,8 @@ namespace sim {
 struct SimulatorOptions {
   // Symlink kept pointing at the current slave device; empty for none.
   std::filesystem::path link;
-  // Output pace in bit/s; 0 sends as fast as the pty takes it.
+  // Line rate in bit/s, ten bits a character, in both directions; 0 for none (bytes go both
+  // ways as fast as the pty carries them).
   unsigned baud = 0;
   // Receives one line per frame in and out (hex) and per event; null for no trace.
   std::function<void(const std::string&)> trace;
@@ -120,6 +124,7 @@ private:
   void Feed(std::span<const std::uint8_t> bytes);
   void ApplySwitch();
   void ReadMaster();
+  void DeliverInput();
   void ReleaseDue();
   void Pump();
   [[nodiscard]] bool PlugIn(std::string* error);
@@ -149,6 +154,9 @@ private:
   std::deque<Pending> pending_;
   std::deque<std::uint8_t> output_;
   LinePacer pacer_;
+  // Received bytes still on their way down the line (paced input only).
+  std::deque<std::uint8_t> input_;
+  LinePacer inputPacer_;
   std::mt19937 random_;
   SimulatorStats stats_;
   bool silent_ = false;
