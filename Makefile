@@ -5,7 +5,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test test-asan test-tsan bench run soak fuzz clean
+.PHONY: all deps configure build test test-asan test-tsan bench run soak upgrade-soak fuzz clean
 
 all: build
 
@@ -51,6 +51,13 @@ SOAK_SECONDS ?= 600
 
 soak: build
 	SOAK_SECONDS=$(SOAK_SECONDS) scripts/run-soak $(BUILD)
+
+# velora-flash writing with verify UPGRADE_SOAK_RUNS times against the simulator injecting faults
+# (scripts/run-upgrade-soak); a full run of 1000 writes docs/upgrade-soak.md.
+UPGRADE_SOAK_RUNS ?= 1000
+
+upgrade-soak: build
+	UPGRADE_SOAK_RUNS=$(UPGRADE_SOAK_RUNS) scripts/run-upgrade-soak $(BUILD)
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
