@@ -3,11 +3,14 @@
 // the open device) by shared ownership and touch nothing else of the object, so a thread that
 // could not be stopped in time stays harmless after Close, and even after Destroy.
 
+#include "backend_types.h"
 #include "byte_queue.h"
-#include "event_fd.h"
 #include "thread_state.h"
 
+#include <array>
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <wndmsg/message_target.h>
 
 namespace comlane {
@@ -16,10 +19,18 @@ struct PortShared {
   ByteQueue transmitQueue;
   ByteQueue receiveQueue;
   std::atomic<wndmsg::MessageTarget*> owner{nullptr};
-  EventFd transmitWake; // data queued, or stop requested
-  EventFd receiveWake;  // stop requested
+  Wake transmitWake; // data queued, or stop requested
+  Wake receiveWake;  // stop requested
   ThreadState transmit;
   ThreadState receive;
 };
+
+inline constexpr std::size_t kChunk = 4096;
+using Chunk = std::array<std::uint8_t, kChunk>;
+
+// Passes `n` received bytes (at most kChunk) through the receive queue to the owner as
+// WM_SERIAL_DATA, in `delivery`, and returns when the owner has handled them. The queue is empty
+// before every delivery, so a chunk always fits whole.
+void Deliver(PortShared& shared, const std::uint8_t* bytes, std::size_t n, Chunk& delivery);
 
 } // namespace comlane

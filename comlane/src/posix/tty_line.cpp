@@ -6,11 +6,6 @@
 
 namespace comlane {
 
-bool IsValid(const LineSettings& settings) {
-  return settings.baudRate > 0 && settings.byteSize >= 5 && settings.byteSize <= 8 &&
-         settings.parity <= kParitySpace && settings.stopBits <= kStopTwo;
-}
-
 namespace {
 
 tcflag_t CharacterSize(std::uint8_t byteSize) {

@@ -1,5 +1,8 @@
 #include "tty_device.h"
 
+#include "port_backend.h"
+#include "tty_line.h"
+
 #include <cctype>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -71,8 +74,9 @@ void TtyDevice::Purge() {
   tcflush(fd, TCIOFLUSH);
 }
 
-bool TtyDevice::SetModemLine(int line, bool on) {
-  return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
+bool TtyDevice::SetModemLine(ModemLine line, bool on) {
+  int bits = line == ModemLine::kRts ? TIOCM_RTS : TIOCM_DTR;
+  return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
 }
 
 void TtyDevice::Release() {
@@ -83,6 +87,18 @@ void TtyDevice::Release() {
   }
   dup3(null, fd, O_CLOEXEC);
   close(null);
+}
+
+OpenedDevice OpenDevice(const std::string& portName, const LineSettings& settings) {
+  std::shared_ptr<TtyDevice> opened = TtyDevice::Open(TtyDevice::PathFor(portName));
+  if (opened == nullptr) {
+    return {};
+  }
+  const LineResult result = ApplyLineSettings(opened->Fd(), settings);
+  if (result != LineResult::kApplied) {
+    return {nullptr, result != LineResult::kNoLine};
+  }
+  return {std::move(opened), true};
 }
 
 } // namespace comlane

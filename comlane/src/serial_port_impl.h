@@ -1,9 +1,8 @@
 #pragma once
-// The SerialPort that Rs232Class makes: a POSIX serial device with a transmit and a receive
-// thread. See comlane/serial_port.h for the contract.
+// The SerialPort that Rs232Class makes: a serial device of the back end built in, with a
+// transmit and a receive thread. See comlane/serial_port.h for the contract.
 
-#include "port_shared.h"
-#include "tty_device.h"
+#include "port_backend.h"
 
 #include <comlane/serial_port.h>
 #include <memory>
@@ -11,11 +10,11 @@
 
 namespace comlane {
 
-class PosixSerialPort final : public SerialPort {
+class SerialPortImpl final : public SerialPort {
 public:
   // Throws std::system_error if the wake-up descriptors cannot be made, std::bad_alloc if memory
   // is exhausted.
-  PosixSerialPort();
+  SerialPortImpl();
 
   SerialPort* Destroy(int flags) override;
   int IsOpen() override;
@@ -30,17 +29,17 @@ public:
   int SetDtr(bool on) override;
 
 private:
-  ~PosixSerialPort();
+  ~SerialPortImpl();
 
   // Stops the receive thread, then the transmit thread: up to three attempts of 200 ms each.
   // True if both ended or were not running; a thread that did not end stays stored.
   [[nodiscard]] bool StopThreads();
-  [[nodiscard]] bool Stop(std::thread& thread, ThreadState& state, EventFd& wake);
-  template <void (*Run)(std::shared_ptr<PortShared>, std::shared_ptr<TtyDevice>)>
+  [[nodiscard]] bool Stop(std::thread& thread, ThreadState& state, Wake& wake);
+  template <void (*Run)(std::shared_ptr<PortShared>, std::shared_ptr<Device>)>
   [[nodiscard]] bool Start(std::thread& thread, ThreadState& state);
 
   std::shared_ptr<PortShared> shared;
-  std::shared_ptr<TtyDevice> device; // null while closed
+  std::shared_ptr<Device> device; // null while closed
   std::thread transmitThread;
   std::thread receiveThread;
 };

@@ -3,6 +3,8 @@
 // descriptor, so a thread never reaches a descriptor number that was closed and handed to another
 // file.
 
+#include "line_settings.h"
+
 #include <memory>
 #include <string>
 
@@ -27,8 +29,8 @@ public:
 
   // Discards buffered input and output.
   void Purge();
-  // Raises (on) or drops a modem line (TIOCM_RTS or TIOCM_DTR). True on success.
-  [[nodiscard]] bool SetModemLine(int line, bool on);
+  // Raises (on) or drops RTS or DTR. True on success.
+  [[nodiscard]] bool SetModemLine(ModemLine line, bool on);
 
   // Lets go of the device now, while holders other than the caller may still use the object: the
   // descriptor is re-pointed at /dev/null, which closes the device (and drops its lock) but

@@ -1,4 +1,4 @@
-#include "port_threads.h"
+#include "port_backend.h"
 
 #include <array>
 #include <cerrno>
@@ -6,14 +6,10 @@
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
-#include <wndmsg/messages.h>
 
 namespace comlane {
 
 namespace {
-
-constexpr std::size_t kChunk = 4096;
-using Chunk = std::array<std::uint8_t, kChunk>;
 
 constexpr short kGone = POLLHUP | POLLERR | POLLNVAL;
 
@@ -49,20 +45,6 @@ void Send(PortShared& shared, int fd, const std::uint8_t* bytes, std::size_t n) 
   }
 }
 
-// Passes `n` received bytes through the receive queue to the owner. The queue is empty before
-// every delivery, so a chunk always fits whole.
-void Deliver(PortShared& shared, const std::uint8_t* bytes, std::size_t n, Chunk& delivery) {
-  if (n == 0 || shared.receiveQueue.Append(bytes, n) < n) {
-    return;
-  }
-  delivery.fill(0);
-  const std::size_t taken = shared.receiveQueue.Take(delivery.data(), n);
-  if (wndmsg::MessageTarget* owner = shared.owner.load()) {
-    owner->SendMsg(wndmsg::WM_SERIAL_DATA, reinterpret_cast<wndmsg::WParam>(delivery.data()),
-                   static_cast<wndmsg::LParam>(taken));
-  }
-}
-
 // Reads and delivers until the device has nothing more. False if the device has vanished
 // (end of file or a read error; `hungUp` says poll() reported it gone and nothing is left).
 bool Drain(PortShared& shared, int fd, bool hungUp, Chunk& buffer, Chunk& delivery) {
@@ -82,7 +64,7 @@ bool Drain(PortShared& shared, int fd, bool hungUp, Chunk& buffer, Chunk& delive
 
 } // namespace
 
-void RunTransmit(std::shared_ptr<PortShared> shared, std::shared_ptr<TtyDevice> device) {
+void RunTransmit(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> device) {
   pthread_setname_np(pthread_self(), "comlane-tx");
   Chunk buffer{};
   while (shared->transmit.running) {
@@ -100,7 +82,7 @@ void RunTransmit(std::shared_ptr<PortShared> shared, std::shared_ptr<TtyDevice> 
   shared->transmit.End();
 }
 
-void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<TtyDevice> device) {
+void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> device) {
   pthread_setname_np(pthread_self(), "comlane-rx");
   Chunk buffer{};
   Chunk delivery{};

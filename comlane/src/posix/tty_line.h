@@ -3,25 +3,15 @@
 // rest of the library because the kernel's termios2 record (needed for arbitrary speeds) cannot
 // share a source file with the C library's <termios.h>.
 
-#include <cstdint>
+#include "line_settings.h"
 
 namespace comlane {
-
-struct LineSettings {
-  std::uint32_t baudRate = 0; // bit/s, above 0
-  std::uint8_t byteSize = 8;  // 5 to 8
-  std::uint8_t parity = 0;    // kParity*
-  std::uint8_t stopBits = 0;  // kStop*
-};
 
 enum class LineResult {
   kApplied, // the device took the settings
   kNoLine,  // the device's line settings cannot be read: it is not a serial line
   kRefused, // the driver refused the settings
 };
-
-// True if every attribute is within its range (a speed of 0 would hang up the line).
-[[nodiscard]] bool IsValid(const LineSettings& settings);
 
 // Reads the device's line settings, changes speed, data bits, parity and stop bits, switches to
 // raw mode without XON/XOFF, and writes them back. RTS/DTR and hardware flow control keep the

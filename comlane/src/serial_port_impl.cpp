@@ -1,10 +1,6 @@
-#include "posix_serial_port.h"
-
-#include "port_threads.h"
-#include "tty_line.h"
+#include "serial_port_impl.h"
 
 #include <chrono>
-#include <sys/ioctl.h>
 
 namespace comlane {
 
@@ -16,9 +12,9 @@ constexpr std::chrono::milliseconds kReopenPause{100};
 
 } // namespace
 
-PosixSerialPort::PosixSerialPort() : shared(std::make_shared<PortShared>()) {}
+SerialPortImpl::SerialPortImpl() : shared(std::make_shared<PortShared>()) {}
 
-PosixSerialPort::~PosixSerialPort() {
+SerialPortImpl::~SerialPortImpl() {
   // A thread that never ended holds only the shared state and the device: let it finish alone.
   if (transmitThread.joinable()) {
     transmitThread.detach();
@@ -28,7 +24,7 @@ PosixSerialPort::~PosixSerialPort() {
   }
 }
 
-SerialPort* PosixSerialPort::Destroy(int flags) {
+SerialPort* SerialPortImpl::Destroy(int flags) {
   Close();
   shared->transmitQueue.Clear();
   shared->receiveQueue.Clear();
@@ -39,11 +35,11 @@ SerialPort* PosixSerialPort::Destroy(int flags) {
   return this;
 }
 
-int PosixSerialPort::IsOpen() {
+int SerialPortImpl::IsOpen() {
   return device != nullptr ? 1 : 0;
 }
 
-int PosixSerialPort::Close() {
+int SerialPortImpl::Close() {
   const bool stopped = StopThreads();
   if (device == nullptr) {
     return 0;
@@ -57,7 +53,7 @@ int PosixSerialPort::Close() {
   return 1;
 }
 
-int PosixSerialPort::Open() {
+int SerialPortImpl::Open() {
   if (IsOpen()) {
     Close();
     std::this_thread::sleep_for(kReopenPause);
@@ -75,25 +71,21 @@ int PosixSerialPort::Open() {
     return 0;
   }
   try {
-    std::shared_ptr<TtyDevice> opened = TtyDevice::Open(TtyDevice::PathFor(portName));
-    if (opened == nullptr) {
-      return 0;
-    }
-    const LineResult result = ApplyLineSettings(opened->Fd(), settings);
-    if (result != LineResult::kNoLine) {
+    OpenedDevice opened = OpenDevice(portName, settings);
+    if (opened.lineReached) {
       flowControl = 0;
     }
-    if (result != LineResult::kApplied) {
+    if (opened.device == nullptr) {
       return 0;
     }
-    device = std::move(opened);
+    device = std::move(opened.device);
     return 1;
   } catch (...) {
     return 0;
   }
 }
 
-int PosixSerialPort::StartThreads() {
+int SerialPortImpl::StartThreads() {
   if (device == nullptr) {
     return 0;
   }
@@ -110,8 +102,8 @@ int PosixSerialPort::StartThreads() {
   return transmitting && receiving ? 1 : 0;
 }
 
-template <void (*Run)(std::shared_ptr<PortShared>, std::shared_ptr<TtyDevice>)>
-bool PosixSerialPort::Start(std::thread& thread, ThreadState& state) {
+template <void (*Run)(std::shared_ptr<PortShared>, std::shared_ptr<Device>)>
+bool SerialPortImpl::Start(std::thread& thread, ThreadState& state) {
   state.Begin();
   try {
     thread = std::thread(Run, shared, device);
@@ -122,13 +114,13 @@ bool PosixSerialPort::Start(std::thread& thread, ThreadState& state) {
   }
 }
 
-bool PosixSerialPort::StopThreads() {
+bool SerialPortImpl::StopThreads() {
   const bool receiveStopped = Stop(receiveThread, shared->receive, shared->receiveWake);
   const bool transmitStopped = Stop(transmitThread, shared->transmit, shared->transmitWake);
   return receiveStopped && transmitStopped;
 }
 
-bool PosixSerialPort::Stop(std::thread& thread, ThreadState& state, EventFd& wake) {
+bool SerialPortImpl::Stop(std::thread& thread, ThreadState& state, Wake& wake) {
   if (!thread.joinable()) {
     return true;
   }
@@ -143,7 +135,7 @@ bool PosixSerialPort::Stop(std::thread& thread, ThreadState& state, EventFd& wak
   return false;
 }
 
-int PosixSerialPort::Write(const std::uint8_t* bytes, std::int32_t count) {
+int SerialPortImpl::Write(const std::uint8_t* bytes, std::int32_t count) {
   if (bytes == nullptr || count <= 0) {
     return 0;
   }
@@ -152,31 +144,31 @@ int PosixSerialPort::Write(const std::uint8_t* bytes, std::int32_t count) {
   return static_cast<int>(accepted);
 }
 
-int PosixSerialPort::Write(const char* bytes, std::int32_t count) {
+int SerialPortImpl::Write(const char* bytes, std::int32_t count) {
   return Write(reinterpret_cast<const std::uint8_t*>(bytes), count);
 }
 
-int PosixSerialPort::Write(const std::byte* bytes, std::int32_t count) {
+int SerialPortImpl::Write(const std::byte* bytes, std::int32_t count) {
   return Write(reinterpret_cast<const std::uint8_t*>(bytes), count);
 }
 
-void PosixSerialPort::SetOwner(wndmsg::MessageTarget* owner) {
+void SerialPortImpl::SetOwner(wndmsg::MessageTarget* owner) {
   shared->owner = owner;
 }
 
-int PosixSerialPort::SetRts(bool on) {
-  return device != nullptr && device->SetModemLine(TIOCM_RTS, on) ? 1 : 0;
+int SerialPortImpl::SetRts(bool on) {
+  return device != nullptr && device->SetModemLine(ModemLine::kRts, on) ? 1 : 0;
 }
 
-int PosixSerialPort::SetDtr(bool on) {
-  return device != nullptr && device->SetModemLine(TIOCM_DTR, on) ? 1 : 0;
+int SerialPortImpl::SetDtr(bool on) {
+  return device != nullptr && device->SetModemLine(ModemLine::kDtr, on) ? 1 : 0;
 }
 
 } // namespace comlane
 
-extern "C" __attribute__((visibility("default"))) comlane::SerialPort* Rs232Class() {
+extern "C" COMLANE_EXPORT comlane::SerialPort* Rs232Class() {
   try {
-    return new comlane::PosixSerialPort();
+    return new comlane::SerialPortImpl();
   } catch (...) {
     return nullptr;
   }
