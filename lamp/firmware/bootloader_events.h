@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "firmware/target_panel.h"
+#include "firmware/transfer_outcome.h"
 
 namespace lamp::firmware {
 
@@ -29,6 +30,9 @@ public:
   // A device read ended: the image holds what was read (base 0); refresh the memory view.
   // User-interface thread.
   virtual void ImageRead() = 0;
+  // A write or read ended, after the progress bar was hidden: how, and at which block. Writer
+  // thread for a write, user-interface thread for a read. Nothing to do by default.
+  virtual void TransferEnded(const TransferOutcome& outcome) { (void)outcome; }
 
 protected:
   ~BootloaderEvents() = default;

@@ -43,13 +43,17 @@ void BootloaderProtocol::OnBootData(const std::uint8_t* bytes, std::size_t count
 }
 
 void BootloaderProtocol::OnTimerTick() {
-  if (workerKind.load() != Worker::Writer) {
+  const bool writing = workerKind.load() == Worker::Writer;
+  if (!writing && !reading.load()) {
     return;
   }
   if (timeoutTicks.fetch_add(1) + 1 >= kBlockTimeoutTicks) {
-    transferActive.store(false);
     timeoutTicks.store(0);
-    SignalReply();
+    if (writing) {
+      StopWrite(TransferEnd::NoReply);
+    } else {
+      EndRead(TransferEnd::NoReply);
+    }
   }
 }
 
@@ -84,7 +88,7 @@ void BootloaderProtocol::StartIdentify() {
 bool BootloaderProtocol::StartWrite(ImageKind kind) {
   const std::uint32_t size = image.Size();
   if (closing.load() || size == 0 || !image.Loaded(kind) || !ready.load() ||
-      workerKind.load() != Worker::None) {
+      workerKind.load() != Worker::None || reading.load()) {
     return false;
   }
   const bool program = kind == ImageKind::Program;
@@ -92,10 +96,16 @@ bool BootloaderProtocol::StartWrite(ImageKind kind) {
   if (program && !target.Descriptor().Usable()) {
     return false;
   }
-  WriteJob job{kind, program ? pageBytes : kDataBlockBytes, 0, 0, {}};
+  WriteJob job{kind, program ? pageBytes : kDataBlockBytes, 0, 0, 0, {}};
+  const std::uint32_t base = image.Base();
+  if (base % static_cast<std::uint32_t>(job.blockBytes) != 0) {
+    return false;
+  }
   job.blockCount = static_cast<std::int32_t>((size + job.blockBytes - 1) / job.blockBytes);
+  job.firstAddress = program ? base / static_cast<std::uint32_t>(pageBytes) : base;
   const std::int64_t lastAddress =
-      program ? job.blockCount - 1 : std::int64_t{job.blockCount - 1} * kDataBlockBytes;
+      job.firstAddress +
+      (program ? job.blockCount - 1 : std::int64_t{job.blockCount - 1} * kDataBlockBytes);
   if (lastAddress >= kEndOfRead) {
     return false; // the address would wrap in its two bytes and overwrite the start
   }
@@ -105,6 +115,9 @@ bool BootloaderProtocol::StartWrite(ImageKind kind) {
   std::memcpy(job.bytes.data(), image.Buffer().Data(), copied);
 
   collector.Empty();
+  // A Cancel left over from a read that never reached its end must not cut this write short.
+  cancelRequested.store(false);
+  writeStop.store(TransferEnd::Finished);
   SendRequest(program ? kBootWriteProgram : kBootWriteData);
   collector.SetExpectedLength(kWriteAckBytes);
   transferActive.store(true);
@@ -113,7 +126,7 @@ bool BootloaderProtocol::StartWrite(ImageKind kind) {
 }
 
 bool BootloaderProtocol::StartRead(ImageKind kind) {
-  if (closing.load() || !ready.load() || workerKind.load() != Worker::None) {
+  if (closing.load() || !ready.load() || workerKind.load() != Worker::None || reading.load()) {
     return false;
   }
   const DeviceDescriptor& device = target.Descriptor();
@@ -128,9 +141,19 @@ bool BootloaderProtocol::StartRead(ImageKind kind) {
   SendRequest(program ? kBootReadProgram : kBootReadData);
   transferActive.store(false);
   image.ClearLoaded();
+  readCommand = program ? kBootReadProgram : kBootReadData;
   readPageBytes = device.pageBytes;
   readProgressMaximum = program ? device.flashKBytes * 1024 / device.pageBytes : device.eepromSize;
+  readBlockCount =
+      program ? readProgressMaximum : (device.eepromSize + kDataBlockBytes - 1) / kDataBlockBytes;
+  readBlocksTaken = 0;
+  readLastAddress = 0;
+  readCancelledAt = -1;
+  readBadBlocks.clear();
   collector.SetExpectedLength(program ? device.pageBytes + 7 : kDataReadBlockBytes);
+  timeoutTicks.store(0);
+  reading.store(true);
+  events.StartBlockTimer();
   return true;
 }
 
@@ -138,13 +161,57 @@ void BootloaderProtocol::JumpToApplication() {
   if (closing.load()) {
     return;
   }
+  collector.Empty();
   SendRequest(kBootJumpApplication);
   collector.SetExpectedLength(kJumpAckBytes);
   ready.store(false);
 }
 
+void BootloaderProtocol::LineLost() {
+  if (closing.load()) {
+    return;
+  }
+  collector.Empty();
+  if (workerKind.load() == Worker::Writer) {
+    StopWrite(TransferEnd::LineLost);
+  } else if (reading.load()) {
+    EndRead(TransferEnd::LineLost);
+  }
+}
+
+void BootloaderProtocol::PortReopened() {
+  if (!closing.load()) {
+    collector.Empty();
+  }
+}
+
+std::optional<TransferOutcome> BootloaderProtocol::LastOutcome() const {
+  const std::lock_guard lock(outcomeMutex);
+  return lastOutcome;
+}
+
+void BootloaderProtocol::Report(const TransferOutcome& outcome) {
+  {
+    const std::lock_guard lock(outcomeMutex);
+    lastOutcome = outcome;
+  }
+  events.TransferEnded(outcome);
+}
+
+void BootloaderProtocol::StopWrite(TransferEnd reason) {
+  TransferEnd none = TransferEnd::Finished;
+  (void)writeStop.compare_exchange_strong(none, reason);
+  transferActive.store(false);
+  SignalReply();
+}
+
 void BootloaderProtocol::Close() {
   if (!closing.exchange(true)) {
+    if (reading.load()) {
+      EndRead(TransferEnd::Closed);
+    }
+    TransferEnd none = TransferEnd::Finished;
+    (void)writeStop.compare_exchange_strong(none, TransferEnd::Closed);
     transferActive.store(false);
     {
       const std::lock_guard lock(pollMutex);
@@ -168,9 +235,10 @@ void BootloaderProtocol::Interpret(const ReplyCollector::Buffer& reply) {
   case kBootWriteData:
     if (transferActive.load()) {
       if (reply[4] != kBootAck) {
-        transferActive.store(false);
+        StopWrite(TransferEnd::Refused);
+      } else {
+        SignalReply();
       }
-      SignalReply();
     }
     break;
   case kBootReadProgram:
@@ -206,11 +274,14 @@ void BootloaderProtocol::OnIdentify(const ReplyCollector::Buffer& reply) {
 
 void BootloaderProtocol::OnReadBlock(const ReplyCollector::Buffer& reply) {
   const std::uint8_t subCommand = reply[3];
+  // Blocks come only for the read requested: a late block after a read has ended (or of the
+  // other memory) must not start a transfer nobody asked for.
+  if (!reading.load() || subCommand != readCommand) {
+    return;
+  }
   const bool program = subCommand == kBootReadProgram;
   const std::int32_t blockBytes = program ? readPageBytes : kDataBlockBytes;
-  if (blockBytes <= 0) {
-    return; // no program read was ever set up, so the block's length is unknown
-  }
+  timeoutTicks.store(0);
   if (!transferActive.load()) {
     transferActive.store(true);
     image.SetSize(0);
@@ -220,10 +291,10 @@ void BootloaderProtocol::OnReadBlock(const ReplyCollector::Buffer& reply) {
   }
   const std::uint32_t address = reply[4] * 256u + reply[5];
   if (address == kEndOfRead) {
-    transferActive.store(false);
-    cancelRequested.store(false);
     image.SetLoaded(program ? ImageKind::Program : ImageKind::Data, image.Size(), 0);
-    events.ShowTransfer(false);
+    EndRead(readCancelledAt >= 0     ? TransferEnd::Cancelled
+            : !readBadBlocks.empty() ? TransferEnd::Refused
+                                     : TransferEnd::Finished);
     events.ImageRead();
     return;
   }
@@ -242,10 +313,41 @@ void BootloaderProtocol::OnReadBlock(const ReplyCollector::Buffer& reply) {
     image.SetSize(sizeBefore + static_cast<std::uint32_t>(count));
   }
   const bool good = fits && SumOf(data, count) == data[count];
+  if (good) {
+    readBadBlocks.erase(address);
+  } else {
+    readBadBlocks.emplace(address, static_cast<std::int32_t>(index / count));
+  }
+  if (cancelRequested.load() && readCancelledAt < 0) {
+    readCancelledAt = readBlocksTaken;
+  }
+  ++readBlocksTaken;
+  readLastAddress = address;
   const std::array<std::uint8_t, 5> answer = {
       kBootHeader[0], kBootHeader[1], kBootHeader[2], subCommand,
       cancelRequested.load() || !good ? kBootNak : kBootAck};
   Send(answer);
+}
+
+void BootloaderProtocol::EndRead(TransferEnd end) {
+  reading.store(false);
+  transferActive.store(false);
+  cancelRequested.store(false);
+  timeoutTicks.store(0);
+  events.StopBlockTimer();
+  events.ShowTransfer(false);
+  TransferOutcome outcome;
+  outcome.direction = TransferDirection::Read;
+  outcome.kind = readCommand == kBootReadProgram ? ImageKind::Program : ImageKind::Data;
+  outcome.end = end;
+  outcome.blockCount = readBlockCount;
+  outcome.address = readLastAddress;
+  outcome.block = end == TransferEnd::Cancelled ? readCancelledAt : readBlocksTaken;
+  if (end == TransferEnd::Refused) {
+    outcome.address = readBadBlocks.begin()->first;
+    outcome.block = readBadBlocks.begin()->second;
+  }
+  Report(outcome);
 }
 
 void BootloaderProtocol::StartWorker(Worker kind, std::function<void()> body) {
@@ -276,34 +378,53 @@ void BootloaderProtocol::RunPoller() {
 
 void BootloaderProtocol::RunWriter(const WriteJob& job) {
   const bool program = job.kind == ImageKind::Program;
+  const std::uint32_t step = program ? 1 : kDataBlockBytes;
   events.ShowTransfer(true);
   events.SetProgressRange(job.progressMaximum);
   events.StartBlockTimer();
+  std::int32_t acknowledged = 0;
   for (std::int32_t k = 0; k < job.blockCount && transferActive.load(); ++k) {
     replyReceived.store(false);
     timeoutTicks.store(0);
     const std::uint8_t* block = job.bytes.data() + static_cast<std::size_t>(k) * job.blockBytes;
     const std::uint8_t checksum = SumOf(block, static_cast<std::size_t>(job.blockBytes));
     events.SetProgressPosition(program ? k : (k + 1) * job.blockBytes - 1);
-    const std::int32_t address = program ? k : k * kDataBlockBytes;
+    const std::uint32_t address = job.firstAddress + static_cast<std::uint32_t>(k) * step;
     const std::array<std::uint8_t, 2> addressBytes = {static_cast<std::uint8_t>(address >> 8),
                                                       static_cast<std::uint8_t>(address & 0xFF)};
     Send(addressBytes);
     Send(std::span<const std::uint8_t>(block, static_cast<std::size_t>(job.blockBytes)));
     Send(std::span<const std::uint8_t>(&checksum, 1));
     WaitForReply();
-    if (!transferActive.load() || cancelRequested.load()) {
+    if (!transferActive.load()) {
+      break;
+    }
+    acknowledged = k + 1;
+    if (cancelRequested.load()) {
       break;
     }
     pacer.Pause(kBlockPause, [this] { return closing.load(); });
   }
   const std::array<std::uint8_t, 2> end = {0xFF, 0xFF};
   Send(end);
+  TransferOutcome outcome;
+  outcome.direction = TransferDirection::Write;
+  outcome.kind = job.kind;
+  outcome.block = acknowledged;
+  outcome.address = job.firstAddress + static_cast<std::uint32_t>(acknowledged) * step;
+  outcome.blockCount = job.blockCount;
+  if (acknowledged < job.blockCount) {
+    const TransferEnd stop = writeStop.load();
+    outcome.end = stop != TransferEnd::Finished ? stop
+                  : cancelRequested.load()      ? TransferEnd::Cancelled
+                                                : TransferEnd::Closed;
+  }
   transferActive.store(false);
   cancelRequested.store(false);
   replyReceived.store(false);
   events.StopBlockTimer();
   events.ShowTransfer(false);
+  Report(outcome);
   workerKind.store(Worker::None);
 }
 

@@ -28,7 +28,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 #include <vector>
@@ -38,6 +40,7 @@
 #include "firmware/pacer.h"
 #include "firmware/reply_collector.h"
 #include "firmware/target_panel.h"
+#include "firmware/transfer_outcome.h"
 
 namespace lamp::firmware {
 
@@ -64,7 +67,8 @@ inline constexpr std::chrono::milliseconds kIdentifyPeriod{250};
 inline constexpr std::chrono::milliseconds kBlockPause{1};
 inline constexpr int kBlockTimerId = 10;
 inline constexpr std::chrono::milliseconds kBlockTimerPeriod{1000};
-// Ticks of timer 10 after which an unacknowledged block ends the write.
+// Ticks of timer 10 after which an unacknowledged block ends the write, and after which a read
+// that gets no further block ends.
 inline constexpr std::int32_t kBlockTimeoutTicks = 2;
 
 class BootloaderProtocol {
@@ -82,7 +86,8 @@ public:
   // WM_BOOT_DATA: bytes received from the controller.
   void OnBootData(const std::uint8_t* bytes, std::size_t count);
   // A tick of timer 10. The second tick after a block was sent without its acknowledgement
-  // ends the write. Ignored while no write runs.
+  // ends the write; the second tick without a read block ends the read (as stopped, the image
+  // not loaded). Ignored while no transfer runs.
   void OnTimerTick();
 
   // "Jump Boot Program", first half: sends the entry frame and stops collecting replies.
@@ -94,18 +99,27 @@ public:
   void StartIdentify();
 
   // "Write Program(FLASH)" / "Write Data(EEPROM)". Needs a loaded image of `kind` with a size
-  // above 0, a ready device and no worker. Blocks: page bytes (program, numbered by page) or 128
-  // bytes (data, numbered by byte address), counted from image index 0; the last block is sent
-  // whole, with the buffer's bytes past the image (0xFF past the buffer's end). The writer sends
-  // the image as it was when the command was given. Also refused when a block address would not
-  // fit in its two bytes below FF FF.
+  // above 0, a ready device, no worker and no read running. Blocks: page bytes (program) or 128
+  // bytes (data), at the image's own addresses: pages from base / page bytes on, data addresses
+  // from the base on; the last block is sent whole, with the buffer's bytes past the image (0xFF
+  // past the buffer's end). The writer sends the image as it was when the command was given,
+  // and starts with no Cancel pending. Also refused when the base is not a multiple of the block
+  // size (a block would straddle two of the device's) or when a block address would not fit in
+  // its two bytes below FF FF.
   bool StartWrite(ImageKind kind);
-  // "Read Program(FLASH)" / "Read Data(EEPROM)". Needs a ready device and no worker. Sends the
-  // request and clears both loaded flags; the blocks are stored and answered as they arrive. A
-  // read given while one runs starts it over.
+  // "Read Program(FLASH)" / "Read Data(EEPROM)". Needs a ready device, no worker and no read
+  // running. Sends the request, clears both loaded flags and any Cancel left over, and starts
+  // timer 10; the blocks are stored and answered as they arrive.
   bool StartRead(ImageKind kind);
-  // "Jump Application Program": sends the request and clears ready. No precondition.
+  // "Jump Application Program": empties the reply buffer (a reply cut off earlier must not
+  // swallow the acknowledgement), sends the request and clears ready. No precondition.
   void JumpToApplication();
+  // The serial line was lost: a running write or read ends as stopped (line lost), and the reply
+  // buffer is emptied.
+  void LineLost();
+  // The serial port was opened again: the reply buffer is emptied, as bytes before the re-open
+  // belong to no reply that can still come.
+  void PortReopened();
   // The Cancel button: a write stops after the block in flight; a read NAKs every further block.
   void Cancel() { cancelRequested.store(true); }
   // Closing the dialog: ends the transfer, releases and joins the worker. Idempotent.
@@ -116,6 +130,12 @@ public:
   [[nodiscard]] bool WorkerRunning() const { return workerKind.load() != Worker::None; }
   [[nodiscard]] bool TransferActive() const { return transferActive.load(); }
   [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(); }
+  // True from a write or read command until that transfer has ended.
+  [[nodiscard]] bool Transferring() const {
+    return reading.load() || workerKind.load() == Worker::Writer;
+  }
+  // How the last write or read ended; empty before the first has ended.
+  [[nodiscard]] std::optional<TransferOutcome> LastOutcome() const;
   // User-interface thread only.
   [[nodiscard]] const TargetPanel& Target() const { return target; }
   [[nodiscard]] std::int32_t ExpectedLength() const { return collector.ExpectedLength(); }
@@ -127,6 +147,7 @@ private:
     std::int32_t blockBytes;
     std::int32_t blockCount;
     std::int32_t progressMaximum;
+    std::uint32_t firstAddress;      // address of block 0 on the line: page number or byte address
     std::vector<std::uint8_t> bytes; // blockCount x blockBytes
   };
 
@@ -136,6 +157,10 @@ private:
   void Interpret(const ReplyCollector::Buffer& reply);
   void OnIdentify(const ReplyCollector::Buffer& reply);
   void OnReadBlock(const ReplyCollector::Buffer& reply);
+  void EndRead(TransferEnd end);
+  // Ends a running write for `reason`, unless an earlier reason already ended it.
+  void StopWrite(TransferEnd reason);
+  void Report(const TransferOutcome& outcome);
   void StartWorker(Worker kind, std::function<void()> body);
   void JoinWorker();
   void RunPoller();
@@ -157,6 +182,9 @@ private:
   std::atomic<bool> cancelRequested{false};
   std::atomic<bool> closing{false};
   std::atomic<Worker> workerKind{Worker::None};
+  std::atomic<bool> reading{false};
+  // Why the running write was ended from outside the writer; Finished while nothing ended it.
+  std::atomic<TransferEnd> writeStop{TransferEnd::Finished};
 
   // Held by the poller while it checks `ready` and sends, so that no request leaves after the
   // identify reply has been taken.
@@ -165,9 +193,20 @@ private:
   std::condition_variable replyWake;
   std::thread worker;
 
-  // The read in progress: page bytes and progress range taken when it was requested.
+  mutable std::mutex outcomeMutex;
+  std::optional<TransferOutcome> lastOutcome;
+
+  // The read in progress (user-interface thread): what was requested, page bytes and progress
+  // range taken then, and how it went so far.
+  std::uint8_t readCommand = 0;
   std::int32_t readPageBytes = 0;
   std::int32_t readProgressMaximum = 0;
+  std::int32_t readBlockCount = 0;
+  std::int32_t readBlocksTaken = 0;
+  std::uint32_t readLastAddress = 0;
+  std::int32_t readCancelledAt = -1;
+  // Addresses of blocks whose last copy failed its checksum; a good copy sent again clears one.
+  std::map<std::uint32_t, std::int32_t> readBadBlocks;
 };
 
 } // namespace lamp::firmware

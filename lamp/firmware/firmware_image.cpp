@@ -17,9 +17,10 @@ bool FirmwareImage::OpenFile(ImageKind kind, const std::string& path) {
   if (!result.ok) {
     return false;
   }
-  // The size is the number of data bytes for both kinds: one less would leave the last byte of a
-  // data image unwritten and unshown.
-  SetLoaded(kind, result.byteCount, result.baseAddress);
+  // The size is the span from the base to the last byte the file stored, for both kinds: the
+  // number of data bytes would cut a file with gaps short (and grow with overlapping records),
+  // and one less would leave the last byte of a data image unwritten and unshown.
+  SetLoaded(kind, result.span, result.baseAddress);
   return true;
 }
 

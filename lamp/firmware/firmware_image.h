@@ -39,10 +39,10 @@ public:
   void ClearLoaded();
 
   // Reads `path` as Intel HEX (whatever its extension) after the operator chose it. On success
-  // the image of `kind` is loaded: its size is the number of data bytes the file held, its base
-  // the file's base address; the caller then refreshes the memory view and shows the path. On
-  // failure returns false silently: nothing counts as loaded, and the buffer holds what the
-  // reader stored before it failed.
+  // the image of `kind` is loaded: its size is the span from the file's base address to the last
+  // byte it stored (bytes in gaps are 0xFF), its base the file's base address; the caller then
+  // refreshes the memory view and shows the path. On failure returns false silently: nothing counts
+  // as loaded, and the buffer holds what the reader stored before it failed.
   [[nodiscard]] bool OpenFile(ImageKind kind, const std::string& path);
 
   // Marks an image of `kind` with `size` bytes (at most the buffer's size) at `base` as loaded;

@@ -1,5 +1,6 @@
 #include "firmware/hex_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -42,6 +43,7 @@ void HexReader::Start(ImageBuffer& target) {
   failed = false;
   byteCount = 0;
   baseAddress = 0;
+  span = 0;
 }
 
 bool HexReader::Feed(std::string_view chunk) {
@@ -71,7 +73,7 @@ HexLoadResult HexReader::Finish() {
   if (!pending.empty()) {
     failed = true;
   }
-  return {!failed && endRead, byteCount, baseAddress};
+  return {!failed && endRead, byteCount, baseAddress, span};
 }
 
 HexLoadResult HexReader::LoadText(std::string_view text, ImageBuffer& target) {
@@ -85,17 +87,17 @@ HexLoadResult HexReader::LoadFile(const std::string& path, ImageBuffer& target) 
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
   if (!file) {
-    return {false, byteCount, baseAddress};
+    return {false, byteCount, baseAddress, span};
   }
   char chunk[65536];
   std::size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
     if (!Feed(std::string_view(chunk, got))) {
-      return {false, byteCount, baseAddress};
+      return {false, byteCount, baseAddress, span};
     }
   }
   if (std::ferror(file.get())) {
-    return {false, byteCount, baseAddress};
+    return {false, byteCount, baseAddress, span};
   }
   return Finish();
 }
@@ -167,9 +169,10 @@ bool HexReader::StoreData(std::uint32_t offset, std::string_view line, unsigned 
     if (address < baseAddress || address - baseAddress >= kImageBufferBytes) {
       return false;
     }
-    (*image)[static_cast<std::size_t>(address - baseAddress)] =
-        static_cast<std::uint8_t>(ByteAt(line, 9 + 2 * i));
+    const auto index = static_cast<std::uint32_t>(address - baseAddress);
+    (*image)[index] = static_cast<std::uint8_t>(ByteAt(line, 9 + 2 * i));
     ++byteCount;
+    span = std::max(span, index + 1);
   }
   return true;
 }

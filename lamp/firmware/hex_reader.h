@@ -28,6 +28,9 @@ struct HexLoadResult {
   bool ok = false;
   std::uint32_t byteCount = 0;   // data bytes stored, counting overlapping records each time
   std::uint32_t baseAddress = 0; // address of image index 0
+  // One past the highest image index stored: the span from the base to the file's last byte,
+  // gaps included. Overlapping records count once.
+  std::uint32_t span = 0;
 };
 
 // The state of one file read. Not thread-safe; one read at a time per reader.
@@ -57,6 +60,7 @@ private:
   bool failed = false;
   std::uint32_t byteCount = 0;
   std::uint32_t baseAddress = 0;
+  std::uint32_t span = 0;
 };
 
 // Reads `path` into `image` with a fresh HexReader.

@@ -1,232 +1,9 @@
 // The bootloader conversation driven without a window: the test plays the bootloader, feeds its
 // replies, and drives the timer ticks and the poller's pauses.
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <numeric>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "firmware/bootloader_protocol.h"
-#include "firmware/reply_collector.h"
+#include "protocol_rig.h"
 
 using namespace lamp::firmware;
-using Bytes = std::vector<std::uint8_t>;
-
-namespace {
-
-constexpr auto kDeadline = std::chrono::seconds(10);
-
-// Waits for `condition` until the deadline; true if it came.
-template <typename Condition> bool Eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + kDeadline;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
-// Everything the protocol sends, from any thread.
-class Line {
-public:
-  int Write(const std::uint8_t* bytes, std::int32_t count) {
-    const std::lock_guard lock(mutex);
-    sent.insert(sent.end(), bytes, bytes + count);
-    arrived.notify_all();
-    return count;
-  }
-  // Waits until `count` bytes in all have been sent.
-  bool WaitFor(std::size_t count) {
-    std::unique_lock lock(mutex);
-    return arrived.wait_for(lock, kDeadline, [&] { return sent.size() >= count; });
-  }
-  Bytes All() {
-    const std::lock_guard lock(mutex);
-    return sent;
-  }
-  Bytes Slice(std::size_t from, std::size_t count) {
-    const std::lock_guard lock(mutex);
-    const std::size_t end = std::min(sent.size(), from + count);
-    return from < end ? Bytes(sent.begin() + static_cast<std::ptrdiff_t>(from),
-                              sent.begin() + static_cast<std::ptrdiff_t>(end))
-                      : Bytes();
-  }
-  std::size_t Size() {
-    const std::lock_guard lock(mutex);
-    return sent.size();
-  }
-
-private:
-  std::mutex mutex;
-  std::condition_variable arrived;
-  Bytes sent;
-};
-
-// The poller's 250 ms pass only when the test steps; the writer's short pauses pass at once.
-class StepPacer final : public Pacer {
-public:
-  void Pause(std::chrono::milliseconds duration, const std::function<bool()>& stop) override {
-    if (duration < kIdentifyPeriod) {
-      return;
-    }
-    std::unique_lock lock(mutex);
-    wake.wait(lock, [&] { return steps > 0 || stop(); });
-    if (steps > 0) {
-      --steps;
-    }
-  }
-  void Wake() override {
-    { const std::lock_guard lock(mutex); }
-    wake.notify_all();
-  }
-  void Step() {
-    {
-      const std::lock_guard lock(mutex);
-      ++steps;
-    }
-    wake.notify_all();
-  }
-
-private:
-  std::mutex mutex;
-  std::condition_variable wake;
-  int steps = 0;
-};
-
-class EventLog final : public BootloaderEvents {
-public:
-  void TargetChanged(const TargetPanel::Values& values) override {
-    const std::lock_guard lock(mutex);
-    targets.push_back(values);
-  }
-  void ShowTransfer(bool shown) override { Add(shown ? "show" : "hide"); }
-  void SetProgressRange(std::int32_t maximum) override { Add("range " + std::to_string(maximum)); }
-  void SetProgressPosition(std::int32_t position) override {
-    const std::lock_guard lock(mutex);
-    positions.push_back(position);
-  }
-  void StartBlockTimer() override { Add("timer on"); }
-  void StopBlockTimer() override { Add("timer off"); }
-  void ImageRead() override { Add("read"); }
-
-  std::vector<std::string> Entries() {
-    const std::lock_guard lock(mutex);
-    return entries;
-  }
-  std::vector<TargetPanel::Values> Targets() {
-    const std::lock_guard lock(mutex);
-    return targets;
-  }
-  std::vector<std::int32_t> Positions() {
-    const std::lock_guard lock(mutex);
-    return positions;
-  }
-
-private:
-  void Add(std::string entry) {
-    const std::lock_guard lock(mutex);
-    entries.push_back(std::move(entry));
-  }
-  std::mutex mutex;
-  std::vector<std::string> entries;
-  std::vector<TargetPanel::Values> targets;
-  std::vector<std::int32_t> positions;
-};
-
-Bytes IdentifyReply(unsigned signature, unsigned pageBytes, unsigned eeprom = 4096,
-                    unsigned flashK = 128) {
-  return {0x5A,
-          0x01,
-          0x90,
-          0x80,
-          static_cast<std::uint8_t>(signature >> 8),
-          static_cast<std::uint8_t>(signature),
-          static_cast<std::uint8_t>(flashK >> 8),
-          static_cast<std::uint8_t>(flashK),
-          0x04,
-          0x00,
-          0x00,
-          0x80,
-          static_cast<std::uint8_t>(pageBytes >> 8),
-          static_cast<std::uint8_t>(pageBytes),
-          static_cast<std::uint8_t>(eeprom >> 8),
-          static_cast<std::uint8_t>(eeprom)};
-}
-
-Bytes Ack(std::uint8_t subCommand, std::uint8_t status) {
-  return {0x5A, 0x01, 0x90, subCommand, status};
-}
-
-// A read block: header, address, data, checksum (or `checksum` when given).
-Bytes ReadBlock(std::uint8_t subCommand, unsigned address, const Bytes& data, int checksum = -1) {
-  Bytes block = {0x5A,
-                 0x01,
-                 0x90,
-                 subCommand,
-                 static_cast<std::uint8_t>(address >> 8),
-                 static_cast<std::uint8_t>(address)};
-  block.insert(block.end(), data.begin(), data.end());
-  block.push_back(checksum >= 0
-                      ? static_cast<std::uint8_t>(checksum)
-                      : static_cast<std::uint8_t>(std::accumulate(data.begin(), data.end(), 0u)));
-  return block;
-}
-
-Bytes Pattern(std::size_t count, std::uint8_t first) {
-  Bytes bytes(count);
-  std::iota(bytes.begin(), bytes.end(), first);
-  return bytes;
-}
-
-const Bytes kIdentifyRequest = {0x5A, 0x01, 0x90, 0x80};
-
-class BootloaderProtocolTest : public ::testing::Test {
-protected:
-  void Feed(const Bytes& bytes) { protocol.OnBootData(bytes.data(), bytes.size()); }
-
-  // Enters the bootloader and answers the first identify request.
-  void Identify(unsigned pageBytes = 256) {
-    const std::size_t start = line.Size();
-    protocol.BeginEntry();
-    protocol.FinishEntry();
-    ASSERT_TRUE(line.WaitFor(start + 6 + 4));
-    Feed(IdentifyReply(0x9702, pageBytes));
-    ASSERT_TRUE(protocol.Ready());
-    ASSERT_FALSE(protocol.WorkerRunning());
-  }
-
-  // Plays the bootloader for a write of `blocks` blocks of `blockBytes`, answering block
-  // `refuse` (if any) with NAK, and returns what was sent from `start` (the request) on.
-  Bytes AnswerBlocks(std::size_t start, std::uint8_t subCommand, int blocks, std::size_t blockBytes,
-                     int refuse = -1) {
-    const std::size_t frame = blockBytes + 3;
-    start += 4;
-    for (int k = 0; k < blocks; ++k) {
-      EXPECT_TRUE(line.WaitFor(start + (k + 1) * frame)) << "block " << k;
-      Feed(Ack(subCommand, k == refuse ? 0x15 : 0x06));
-    }
-    EXPECT_TRUE(line.WaitFor(start + blocks * frame + 2));
-    EXPECT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
-    return line.Slice(start - 4, line.Size() - start + 4);
-  }
-
-  ImageBuffer buffer;
-  FirmwareImage image{buffer};
-  Line line;
-  StepPacer pacer;
-  EventLog events;
-  BootloaderProtocol protocol{
-      image, [this](const std::uint8_t* b, std::int32_t n) { return line.Write(b, n); }, pacer,
-      events};
-};
-
-} // namespace
+using namespace lamp::firmware::test;
 
 TEST_F(BootloaderProtocolTest, EntryThenIdentifyPollingUntilTheDeviceAnswers) {
   protocol.BeginEntry();
@@ -299,7 +76,7 @@ TEST_F(BootloaderProtocolTest, DataImageIsWrittenInBlocksOf128) {
   Identify();
   const Bytes data = Pattern(1000, 3);
   std::copy(data.begin(), data.end(), buffer.Data());
-  image.SetLoaded(ImageKind::Data, 1000, 0x40); // the base does not move the block addresses
+  image.SetLoaded(ImageKind::Data, 1000, 0x180); // blocks carry the image's own addresses
   const std::size_t start = line.Size();
   ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
   buffer.Fill(0); // a file opened during the write does not change what is written
@@ -309,7 +86,7 @@ TEST_F(BootloaderProtocolTest, DataImageIsWrittenInBlocksOf128) {
   ASSERT_EQ(sent.size(), 4 + 8 * 131 + 2u);
   for (std::size_t k = 0; k < 8; ++k) {
     const std::size_t at = 4 + k * 131;
-    EXPECT_EQ(sent[at] * 256 + sent[at + 1], static_cast<int>(k * 128));
+    EXPECT_EQ(sent[at] * 256 + sent[at + 1], static_cast<int>(0x180 + k * 128));
     Bytes expected(128, 0xFF);
     for (std::size_t i = 0; i < 128 && k * 128 + i < 1000; ++i) {
       expected[i] = data[k * 128 + i];
@@ -320,7 +97,8 @@ TEST_F(BootloaderProtocolTest, DataImageIsWrittenInBlocksOf128) {
   }
   EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), Bytes({0xFF, 0xFF}));
   EXPECT_EQ(events.Entries(),
-            std::vector<std::string>({"show", "range 1000", "timer on", "timer off", "hide"}));
+            std::vector<std::string>({"show", "range 1000", "timer on", "timer off", "hide",
+                                      "end Write finished: 8 blocks."}));
   EXPECT_EQ(events.Positions().back(), 1023);
   EXPECT_TRUE(protocol.Ready());
   EXPECT_FALSE(protocol.TransferActive());
@@ -379,6 +157,18 @@ TEST_F(BootloaderProtocolTest, WriteEndsAtARefusalTimeOutOrCancel) {
   ASSERT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
   EXPECT_EQ(line.Slice(start + 4 + 131, 10), Bytes({0xFF, 0xFF}));
   EXPECT_FALSE(protocol.CancelRequested());
+
+  // Each way of ending is told apart, at the first block not written.
+  std::vector<std::string> ends;
+  for (const std::string& entry : events.Entries()) {
+    if (entry.rfind("end ", 0) == 0) {
+      ends.push_back(entry.substr(4));
+    }
+  }
+  EXPECT_EQ(ends, std::vector<std::string>(
+                      {"Write stopped at address 0x0100 (block 3 of 8): refused.",
+                       "Write stopped at address 0x0000 (block 1 of 8): no reply.",
+                       "Write stopped at address 0x0080 (block 2 of 8): cancelled."}));
 }
 
 TEST_F(BootloaderProtocolTest, ClosingReleasesAWaitingWriter) {
@@ -390,7 +180,10 @@ TEST_F(BootloaderProtocolTest, ClosingReleasesAWaitingWriter) {
   protocol.Close();
   EXPECT_FALSE(protocol.WorkerRunning());
   EXPECT_EQ(line.Slice(start + 4 + 131, 10), Bytes({0xFF, 0xFF}));
-  EXPECT_EQ(events.Entries().back(), "hide");
+  const std::vector<std::string> entries = events.Entries();
+  ASSERT_GE(entries.size(), 2u);
+  EXPECT_EQ(entries[entries.size() - 2], "hide");
+  EXPECT_EQ(entries.back(), "end Write stopped at address 0x0000 (block 1 of 3): closed.");
 }
 
 TEST_F(BootloaderProtocolTest, ClosingEndsTheIdentifyPoller) {
@@ -432,7 +225,11 @@ TEST_F(BootloaderProtocolTest, ProgramReadStoresAndAnswersEachBlock) {
   EXPECT_EQ(image.Size(), 512u);
   EXPECT_EQ(image.Base(), 0u);
   EXPECT_FALSE(protocol.TransferActive());
-  EXPECT_EQ(events.Entries(), std::vector<std::string>({"range 512", "show", "hide", "read"}));
+  EXPECT_EQ(
+      events.Entries(),
+      std::vector<std::string>(
+          {"timer on", "range 512", "show", "timer off", "hide",
+           "end Read ended with a bad block at page 1 (block 2 of 512): checksum wrong.", "read"}));
 }
 
 TEST_F(BootloaderProtocolTest, DataReadAfterCancelRefusesEveryBlock) {
@@ -451,15 +248,9 @@ TEST_F(BootloaderProtocolTest, DataReadAfterCancelRefusesEveryBlock) {
   EXPECT_EQ(image.Size(), 256u);
   EXPECT_EQ(buffer[128], 2);
 
-  // A read cancelled and cut off before its end leaves no refusal behind for the next read.
-  ASSERT_TRUE(protocol.StartRead(ImageKind::Data));
-  Feed(ReadBlock(0x84, 0, Pattern(128, 3)));
-  protocol.Cancel();
-  ASSERT_TRUE(protocol.StartRead(ImageKind::Data));
-  EXPECT_FALSE(protocol.CancelRequested());
-  start = line.Size();
-  Feed(ReadBlock(0x84, 0, Pattern(128, 4)));
-  EXPECT_EQ(line.Slice(start, 10), Bytes({0x5A, 0x01, 0x90, 0x84, 0x06}));
+  const std::vector<std::string> entries = events.Entries();
+  EXPECT_EQ(entries[entries.size() - 2], "end Read stopped after 1 of 32 blocks: cancelled.");
+  EXPECT_EQ(protocol.LastOutcome()->end, TransferEnd::Cancelled);
 }
 
 TEST_F(BootloaderProtocolTest, JumpToApplicationNeedsNoIdentification) {

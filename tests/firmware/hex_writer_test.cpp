@@ -130,14 +130,14 @@ TEST(HexWriter, WrittenFilesLoadBackByteForByteWithOurReaderAndRealTools) {
     // objcopy's binary starts at the lowest address; srec_cat's at address 0.
     const fs::path objcopyOut = dir.path / "objcopy.bin";
     const fs::path srecOut = dir.path / "srec.bin";
-    ASSERT_EQ(std::system(("objcopy -I ihex -O binary " + hex.string() + " " +
-                           objcopyOut.string() + " 2>&1")
+    ASSERT_EQ(std::system(("objcopy -I ihex -O binary " + hex.string() + " " + objcopyOut.string() +
+                           " 2>&1")
                               .c_str()),
               0);
     EXPECT_EQ(ReadBinary(objcopyOut), bytes);
-    ASSERT_EQ(std::system(("srec_cat " + hex.string() + " -intel -o " + srecOut.string() +
-                           " -binary 2>&1")
-                              .c_str()),
+    ASSERT_EQ(std::system(
+                  ("srec_cat " + hex.string() + " -intel -o " + srecOut.string() + " -binary 2>&1")
+                      .c_str()),
               0);
     const std::vector<std::uint8_t> srec = ReadBinary(srecOut);
     ASSERT_EQ(srec.size(), layout.base + layout.count);

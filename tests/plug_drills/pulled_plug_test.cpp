@@ -189,9 +189,9 @@ TEST(PulledPlug, DuringAFirmwareWriteTheWriteEndsUnreportedAndAfterTheReopenAllW
   EXPECT_TRUE(rig.MessageTexts().empty());
 }
 
-// A read has no time-out: pulled mid-read it stays open until the operator gives the read again
-// (or closes the dialog). Here the dialog stays open across the reopen and the second read, on the
-// new line, brings the whole memory.
+// Pulled mid-read, the read gets no further block and ends as stopped after the block time-out,
+// with no image loaded. Here the dialog stays open across the reopen and the read given again, on
+// the new line, brings the whole memory.
 TEST(PulledPlug,
      DuringAFirmwareReadTheDialogStaysUsableAndTheReadGivenAgainAfterTheReopenCompletes) {
   PlugRig rig;
