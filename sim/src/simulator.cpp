@@ -113,6 +113,15 @@ void Simulator::SetSilent(bool silent) {
   Trace("--", {}, silent ? "silent" : "answering again");
 }
 
+void Simulator::SetDeaf(bool deaf) {
+  {
+    std::lock_guard lock(mutex_);
+    deaf_ = deaf;
+    Trace("--", {}, deaf ? "deaf" : "hearing again");
+  }
+  Wake();
+}
+
 void Simulator::SendRaw(std::vector<std::uint8_t> bytes) {
   {
     std::lock_guard lock(mutex_);
@@ -238,9 +247,9 @@ void Simulator::Run(const std::stop_token& stop) {
     {
       std::lock_guard lock(mutex_);
       master = pty_ ? pty_->Master() : -1;
-      // With the input buffer full the program's bytes stay in the pty until the line has room;
-      // a hang-up is still reported.
-      if (input_.size() >= kInputLimit) {
+      // With the input buffer full, or the controller deaf, the program's bytes stay in the pty
+      // until it reads again; a hang-up is still reported.
+      if (deaf_ || input_.size() >= kInputLimit) {
         masterEvents = 0;
       }
       const TimePoint now = Clock::now();
@@ -270,7 +279,7 @@ void Simulator::Run(const std::stop_token& stop) {
         replugAt_ = now_ + std::chrono::seconds(1);
       }
     } else if (ready > 0 && master >= 0 && pty_ && pty_->Master() == master) {
-      if ((fds[1].revents & POLLIN) != 0) {
+      if ((fds[1].revents & POLLIN) != 0 && !deaf_) {
         ReadMaster();
       } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
         // The slave was hung up under us; plug in a fresh pty rather than spin on this one.

@@ -14,7 +14,7 @@
 // `unplugEvery` pulls the plug periodically: the pty is closed (the program sees a hang-up), the
 // link removed, and after `unplugFor` a new pty is opened behind the same link, as a USB adapter
 // re-plugged. While running, the controller can be silenced and given its voice back
-// (SetSilent), and hand-made bytes can be put on the line (SendRaw).
+// (SetSilent) or made deaf (SetDeaf), and hand-made bytes can be put on the line (SendRaw).
 //
 // Threads: the simulator runs its own loop thread; every public operation may be called from any
 // thread.
@@ -94,6 +94,10 @@ public:
   // sequences, but no frame it sends reaches the line (each is counted in `framesSilenced`), as
   // a controller whose transmit line has gone dead. Frames already on their way still arrive.
   void SetSilent(bool silent);
+  // While deaf the controller reads nothing from the line: what the program writes piles up in
+  // the pty until the program's writes stall. It is read, in order, once the controller hears
+  // again.
+  void SetDeaf(bool deaf);
   // Sends `bytes` to the program as they stand, after everything already on its way: no fault
   // injection, and also while silent. For hand-made frames and floods of them.
   void SendRaw(std::vector<std::uint8_t> bytes);
@@ -160,6 +164,7 @@ private:
   std::mt19937 random_;
   SimulatorStats stats_;
   bool silent_ = false;
+  bool deaf_ = false;
 
   std::jthread loop_;
 };
