@@ -32,6 +32,7 @@
 #include "link/decimal_text.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"
+#include "platform/log_font.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
 #include "settings/profile_file.h"
@@ -49,6 +50,7 @@ constexpr int kLastMenuCommand = 20000;
 constexpr int kFreezeMs = 1000;
 constexpr int kFanPeriodMs = 30;
 constexpr int kSelectorDelayMs = 30;
+constexpr int kEditorFontCellHeight = 60;
 
 const QColor kOrange(248, 168, 97);
 const QColor kWhite(255, 255, 255);
@@ -418,10 +420,14 @@ void MainWindow::MakeLabels() {
 
 void MainWindow::MakeEditor() {
   editor_->setMaxLength(4);
-  QFont font(QStringLiteral("Verdana"));
-  font.setPixelSize(60);
-  font.setWeight(QFont::ExtraLight);
-  font.setStyleStrategy(QFont::PreferAntialias);
+  // A positive height is the character cell's height (ascent plus descent), not the size of the
+  // characters.
+  LogFont description;
+  description.height = kEditorFontCellHeight;
+  description.weight = 200;
+  description.quality = kAntialiasedQuality;
+  description.faceName = QStringLiteral("Verdana");
+  const QFont font = FontFromLogFont(description);
   editor_->SetBackgroundColour(kOrange);
   editor_->SetTextColour(kLabelBlue);
   editor_->setFont(font);

@@ -1,5 +1,6 @@
 // TextLabel: drawing checked on grabbed pixels, flashing, links and notifications.
 #include <QApplication>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <thread>
@@ -98,6 +99,7 @@ TEST(TextLabel, BlinkingTextAlternatesWithTheBackgroundUntilSwitchedOff) {
   TextLabel& label = fixture.label;
   label.SetBlinkText(true);
   EXPECT_TRUE(label.timerRunning(TextLabel::kFlashTimer));
+  EXPECT_EQ(label.timerInterval(TextLabel::kFlashTimer), 500);
   EXPECT_EQ(label.flashPhase(), 0);
   EXPECT_EQ(CountOf(Grab(label), kInk), 0) << "phase 0 hides the text in the fill colour";
   label.onTimer(TextLabel::kFlashTimer);
@@ -114,6 +116,30 @@ TEST(TextLabel, BlinkingTextAlternatesWithTheBackgroundUntilSwitchedOff) {
   bare.label.SetFill(kPaper, kPaper, true).SetInkColour(QColor(255, 0, 0)).SetBlinkText(true);
   EXPECT_EQ(CountOf(Grab(bare.label), QColor(255, 0, 0)), 0);
   EXPECT_GT(CountOf(Grab(bare.label), QColor(0, 0, 0)), 20);
+}
+
+TEST(TextLabel, SeeThroughLabelShowsTheParentsGroundInsteadOfItsFill) {
+  // The parent paints itself a colour of its own; a see-through label draws no ground of its
+  // own, an ordinary one covers the parent with its fill.
+  struct Ground : QWidget {
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0, 128, 0)); }
+  };
+  for (const bool seeThrough : {false, true}) {
+    SCOPED_TRACE(seeThrough);
+    Ground parent;
+    parent.resize(180, 80);
+    TextLabel label;
+    ASSERT_TRUE(label.Create("25", lamp::WS_VISIBLE | lamp::SS_CENTER | lamp::SS_CENTERIMAGE,
+                             QRect(10, 10, 160, 60), &parent, 20000));
+    label.SetFontDescription(CrispFont()).SetFill(kPaper, kPaper, false).SetInkColour(kInk);
+    label.SetSeeThrough(seeThrough);
+    parent.show();
+    const QImage picture = parent.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // The label's corner, away from its text.
+    const QColor corner = picture.pixelColor(12, 12);
+    EXPECT_EQ(corner, seeThrough ? QColor(0, 128, 0) : kPaper);
+    EXPECT_GT(CountOf(picture, kInk), 20) << "the text shows either way";
+  }
 }
 
 TEST(TextLabel, CaptionNeedsTheWindowAndCanBeSetFromAWorker) {

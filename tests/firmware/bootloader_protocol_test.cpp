@@ -171,6 +171,24 @@ TEST_F(BootloaderProtocolTest, WriteEndsAtARefusalTimeOutOrCancel) {
                        "Write stopped at address 0x0080 (block 2 of 8): cancelled."}));
 }
 
+TEST_F(BootloaderProtocolTest, EveryBlockHasItsOwnTwoTicksForItsAcknowledgement) {
+  // Each block is acknowledged after one tick of timer 10: a write of any length goes through,
+  // because the count starts again with every block.
+  Identify();
+  image.SetLoaded(ImageKind::Data, 1000, 0);
+  const std::size_t start = line.Size() + 4;
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  for (std::size_t k = 0; k < 8; ++k) {
+    ASSERT_TRUE(line.WaitFor(start + (k + 1) * 131)) << "block " << k;
+    protocol.OnTimerTick();
+    EXPECT_TRUE(protocol.TransferActive()) << "block " << k;
+    Feed(Ack(0x82, 0x06));
+  }
+  ASSERT_TRUE(line.WaitFor(start + 8 * 131 + 2));
+  ASSERT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
+  EXPECT_EQ(line.Size(), start + 8 * 131 + 2);
+}
+
 TEST_F(BootloaderProtocolTest, ClosingReleasesAWaitingWriter) {
   Identify();
   image.SetLoaded(ImageKind::Data, 300, 0);

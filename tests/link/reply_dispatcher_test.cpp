@@ -2,9 +2,12 @@
 // dispatcher thread that hands them over.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <future>
 #include <initializer_list>
 #include <map>
 #include <mutex>
@@ -383,6 +386,44 @@ TEST(ReplyDispatcherTest, JoinReleasesAThreadWaitingForTheGuiThread) {
   EXPECT_FALSE(dispatcher.Running());
   EXPECT_EQ(applied, 0);
   EXPECT_EQ(dispatcher.AppliedCount(), 0u);
+}
+
+TEST(ReplyDispatcherTest, EachPassAppliesOneEntryAndPausesATenthOfASecond) {
+  // 63 replies wait, the most the ring holds: they are applied one per pass, and the pause of
+  // 100 ms follows every pass, also the passes that find the ring empty.
+  ReplyRing ring;
+  MachineState state;
+  for (int i = 0; i < 63; ++i) {
+    ring.FillSlot() = Reply(static_cast<std::uint8_t>(i % 20), {});
+    ASSERT_TRUE(ring.Commit());
+  }
+  ASSERT_FALSE(ring.Commit());
+  std::atomic<int> applied{0};
+  std::vector<std::pair<std::chrono::milliseconds, int>> pauses;
+  std::promise<void> done;
+  ReplyDispatcher* self = nullptr;
+  ReplyDispatcher dispatcher(
+      ring, state, [](const std::function<void()>& fn) {
+        fn();
+        return true;
+      },
+      [&](const ReplyRing::Slot&) { applied.fetch_add(1); }, ReplyDispatcher::kPassPeriod,
+      [&](std::chrono::milliseconds period) {
+        pauses.emplace_back(period, applied.load());
+        if (pauses.size() == 66) {
+          self->Stop();
+          done.set_value();
+        }
+      });
+  self = &dispatcher;
+  dispatcher.Start();
+  ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  dispatcher.Join();
+  ASSERT_EQ(pauses.size(), 66u);
+  for (std::size_t pass = 0; pass < pauses.size(); ++pass) {
+    EXPECT_EQ(pauses[pass].first, std::chrono::milliseconds(100)) << pass;
+    EXPECT_EQ(pauses[pass].second, std::min<int>(static_cast<int>(pass) + 1, 63)) << pass;
+  }
 }
 
 } // namespace

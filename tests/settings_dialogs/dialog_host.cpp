@@ -62,8 +62,11 @@ QWidget* DialogHost::Open(OptionDialog which, bool activate) {
     open->activateWindow();
     return open.data();
   }
-  QWidget* dialog = MakeSettingsDialog(which, *this, this);
-  open = dialog;
+  return Adopt(which, MakeSettingsDialog(which, *this, this), activate);
+}
+
+QWidget* DialogHost::Adopt(OptionDialog which, QWidget* dialog, bool activate) {
+  dialogs_[static_cast<std::size_t>(which)] = dialog;
   if (dialog != nullptr) {
     dialog->show();
     if (!activate) {

@@ -49,6 +49,8 @@ public:
   template <class D> D* OpenAs(OptionDialog which, bool activate = true) {
     return dynamic_cast<D*>(Open(which, activate));
   }
+  // As Open, with a dialog the test made itself (parented to this host, not yet shown).
+  QWidget* Adopt(OptionDialog which, QWidget* dialog, bool activate = true);
   [[nodiscard]] QWidget* OpenDialogOf(OptionDialog which) const;
 
   // The frames the peer received: exactly `count`, or fewer when the deadline passed.

@@ -2,6 +2,10 @@
 // and the serial port setup handing a reopened port back to the main window.
 
 #include <QComboBox>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+#include <knoblet/button_object.h>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -53,6 +57,40 @@ protected:
   void ChooseFromMenu(OptionDialog which) {
     window->send(WM_COMMAND, MakeWParam(kFirstOptionCommand + static_cast<unsigned>(which), 0), 0);
   }
+  // Clicks OPTION and, while its menu is up, notes its items and where it stands, then chooses
+  // the item captioned `item` with the keyboard (or closes the menu when there is none).
+  QStringList ChooseOption(const QString& item, const std::function<void()>& open = {}) {
+    QStringList shown;
+    bool done = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (menu == nullptr || done) {
+        return;
+      }
+      done = true;
+      menuAt = menu->pos();
+      for (QAction* action : menu->actions()) {
+        shown << action->text();
+      }
+      for (QAction* action : menu->actions()) {
+        if (action->text() == item) {
+          menu->setActiveAction(action);
+          QTest::keyClick(menu, Qt::Key_Return);
+          return;
+        }
+      }
+      menu->close();
+    });
+    poll.start(10);
+    if (open) {
+      open();
+    } else {
+      QTest::mouseClick(window->Button(kOptionButton)->window, Qt::LeftButton);
+    }
+    poll.stop();
+    return shown;
+  }
   // Reads what the main window sends until a frame equal to `frame` came.
   bool Sent(const Bytes& frame) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -74,6 +112,7 @@ protected:
   TempFolder folder;
   PtyPair peer;
   std::unique_ptr<MainWindow> window;
+  QPoint menuAt;
 };
 
 TEST_F(MainWindowDialogs, EachDialogChosenTwiceFromTheMenuStaysOneDialog) {
@@ -129,6 +168,70 @@ TEST_F(MainWindowDialogs, PortReopenedAfterAFailedStartUpDeliversRepliesToThePan
       [&] { return window->TemperatureLabel()->GetCaption() == QString::fromUtf8("30\u2103"); },
       10000));
   EXPECT_EQ(window->FanLabel()->GetCaption(), "ON");
+}
+
+TEST_F(MainWindowDialogs, OptionMenuOffersTheSixItemsInOrderAndEachOpensItsDialog) {
+  WriteSettings(peer.DevicePath());
+  Start();
+  const QStringList items = {"Auto mode setup",  "Fan control",      "Serial port setup",
+                             "System setup",     "Firmware upgrade", "User Mode Setting"};
+  struct Choice {
+    const char* item;
+    OptionDialog dialog;
+    const char* title;
+  };
+  for (const Choice& c : {Choice{"Auto mode setup", OptionDialog::Automode, "Auto mode setup"},
+                          Choice{"Fan control", OptionDialog::FanCtrl, "Fan control"},
+                          Choice{"Serial port setup", OptionDialog::Rs232Setup,
+                                 "Serial port setup"},
+                          Choice{"System setup", OptionDialog::Machine, "System setup"},
+                          Choice{"User Mode Setting", OptionDialog::UserMode,
+                                 "User Mode Setting.."}}) {
+    SCOPED_TRACE(c.item);
+    EXPECT_EQ(ChooseOption(c.item), items);
+    QWidget* option = window->Button(kOptionButton)->window;
+    EXPECT_EQ(menuAt, option->mapToGlobal(QPoint(0, option->height())));
+    QWidget* dialog = window->OpenOptionDialog(c.dialog);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), c.title);
+    for (OptionDialog other : kSettingsDialogs) {
+      if (other != c.dialog && window->OpenOptionDialog(other) != nullptr) {
+        EXPECT_NE(window->OpenOptionDialog(other)->windowTitle(), c.title);
+      }
+    }
+    dialog->close();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->OpenOptionDialog(c.dialog) == nullptr; }, 5000));
+  }
+  // The key O, typed to whatever has the focus in the panel, opens the same menu.
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  EXPECT_EQ(ChooseOption("Fan control",
+                         [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_O); }),
+            items);
+  EXPECT_NE(window->OpenOptionDialog(OptionDialog::FanCtrl), nullptr);
+}
+
+TEST_F(MainWindowDialogs, UserModeSettingStandsAtThePanelsCornerTheOthersAtTheScreensMiddle) {
+  WriteSettings(peer.DevicePath());
+  Start();
+  window->move(40, 30);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->pos() == QPoint(40, 30); }, 5000));
+  ChooseFromMenu(OptionDialog::UserMode);
+  QWidget* userMode = window->OpenOptionDialog(OptionDialog::UserMode);
+  ASSERT_NE(userMode, nullptr);
+  EXPECT_EQ(userMode->pos(), window->mapToGlobal(QPoint(0, 0)));
+  QRect overPanel(QPoint(), userMode->size());
+  overPanel.moveCenter(window->geometry().center());
+  EXPECT_NE(userMode->pos(), overPanel.topLeft());
+
+  ChooseFromMenu(OptionDialog::Machine);
+  QWidget* machine = window->OpenOptionDialog(OptionDialog::Machine);
+  ASSERT_NE(machine, nullptr);
+  QRect onScreen(QPoint(), machine->size());
+  onScreen.moveCenter(QApplication::primaryScreen()->availableGeometry().center());
+  EXPECT_EQ(machine->pos(), onScreen.topLeft());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <comlane/serial_port.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -118,6 +119,33 @@ TEST_F(SerialSetup, CancelEscapeAndEnterWriteNothing) {
 
   EXPECT_FALSE(std::filesystem::exists(File()));
   EXPECT_NE(port.IsOpen(), 0);
+}
+
+TEST_F(SerialSetup, TextTypedIntoAListIsNeverReadNotOnEnterNorWhenTheFieldLosesFocus) {
+  CRs232Setup* dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  // The operator types the name of another offered port and the speed 9600, each followed by
+  // Enter, then leaves the field.
+  for (const auto& [list, typed] : {std::pair{0, "COM3"}, std::pair{1, "9600"}}) {
+    QComboBox* combo = dialog->List(list);
+    QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == combo->lineEdit(); },
+                                5000));
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), typed);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), combo->lineEdit());
+  }
+  EXPECT_TRUE(dialog->isVisible()) << "Enter neither applies nor closes";
+  EXPECT_FALSE(dialog->Modified());
+  EXPECT_EQ(dialog->List(0)->currentIndex(), 0);
+  EXPECT_EQ(dialog->Text(0), "COM1");
+  EXPECT_EQ(dialog->List(1)->currentIndex(), 1);
+  EXPECT_EQ(dialog->Text(1), "19200");
+  ASSERT_TRUE(Finish(dialog, "Ok"));
+  EXPECT_FALSE(std::filesystem::exists(File()));
+  EXPECT_EQ(host.reopened, 0);
 }
 
 } // namespace

@@ -5,9 +5,10 @@
 namespace lamp {
 
 ReplyDispatcher::ReplyDispatcher(ReplyRing& ring, MachineState& state, RunOnGui runOnGui,
-                                 ApplyEntry apply, std::chrono::milliseconds passPeriod)
+                                 ApplyEntry apply, std::chrono::milliseconds passPeriod,
+                                 Pause pause)
     : ring_(ring), state_(state), runOnGui_(std::move(runOnGui)), apply_(std::move(apply)),
-      passPeriod_(passPeriod) {}
+      passPeriod_(passPeriod), pause_(std::move(pause)) {}
 
 ReplyDispatcher::~ReplyDispatcher() {
   Join();
@@ -53,6 +54,10 @@ void ReplyDispatcher::Run() {
       if (applied) {
         applied_.fetch_add(1);
       }
+    }
+    if (pause_) {
+      pause_(passPeriod_);
+      continue;
     }
     std::unique_lock lock(mutex_);
     wake_.wait_for(lock, passPeriod_, [this] { return !state_.workerRunning.load(); });

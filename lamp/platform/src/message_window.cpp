@@ -71,6 +71,7 @@ void MessageWindow::beginClose() {
     object_.killTimer(qtId);
   }
   timers_.clear();
+  intervals_.clear();
 }
 
 LResult MessageWindow::SendMsg(unsigned msg, WParam wParam, LParam lParam) noexcept {
@@ -125,6 +126,7 @@ void MessageWindow::setTimer(int id, int ms) {
   const int qtId = object_.startTimer(std::max(ms, kMinimumTimerMs));
   if (qtId != 0) {
     timers_[id] = qtId;
+    intervals_[id] = ms;
   }
 }
 
@@ -133,6 +135,7 @@ void MessageWindow::killTimer(int id) {
   if (it != timers_.end()) {
     object_.killTimer(it->second);
     timers_.erase(it);
+    intervals_.erase(id);
   }
 }
 

@@ -58,6 +58,11 @@ CRs232Setup::CRs232Setup(PanelHost& host, QWidget* parent, Pause pause)
     auto* list = new QComboBox(this);
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
+    // Text typed into the edit field is never read: only a choice from the list selects. The
+    // combo box would otherwise select a matching item on Enter, on focus loss and by completion.
+    list->setCompleter(nullptr);
+    disconnect(list->lineEdit(), &QLineEdit::returnPressed, list, nullptr);
+    disconnect(list->lineEdit(), &QLineEdit::editingFinished, list, nullptr);
     list->setProperty("controlId", kListIds[n]);
     const QRect place = UnitsRect(79, kSpecs[n].top, 76, 12);
     list->setGeometry(place.x(), place.y(), place.width(), list->sizeHint().height());

@@ -103,6 +103,10 @@ SettingsDialog::SettingsDialog(PanelHost& host, OptionDialog which, QWidget* par
       frame.moveCenter(screen->availableGeometry().center());
       move(frame.topLeft());
     }
+  } else if (parent != nullptr) {
+    // A dialog that is not centred stands at its template position, which counts from the top
+    // left of the owner's client area; Qt would centre it over the owner.
+    move(parent->mapToGlobal(QPoint(0, 0)));
   }
   onMessage(wndmsg::WM_BUTTON_CLICKED, &SettingsDialog::OnButtonClicked);
 }

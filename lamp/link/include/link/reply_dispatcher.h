@@ -29,10 +29,14 @@ public:
   // Joins the thread; the owner of the windows passes one that services cross-thread calls.
   using JoinFn = std::function<void(std::jthread& thread)>;
 
+  // Waits out the pause after a pass; on the dispatcher thread. The default waits on the
+  // thread's own wake-up, which Stop() cuts short.
+  using Pause = std::function<void(std::chrono::milliseconds)>;
+
   static constexpr std::chrono::milliseconds kPassPeriod{100};
 
   ReplyDispatcher(ReplyRing& ring, MachineState& state, RunOnGui runOnGui, ApplyEntry apply,
-                  std::chrono::milliseconds passPeriod = kPassPeriod);
+                  std::chrono::milliseconds passPeriod = kPassPeriod, Pause pause = {});
   // Stops and joins a thread that is still running (plainly: join with a servicing JoinFn first
   // when the thread may be waiting for the user-interface thread).
   ~ReplyDispatcher();
@@ -58,6 +62,7 @@ private:
   RunOnGui runOnGui_;
   ApplyEntry apply_;
   std::chrono::milliseconds passPeriod_;
+  Pause pause_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::atomic<bool> running_{false};

@@ -70,6 +70,11 @@ public:
   void setTimer(int id, int ms);
   void killTimer(int id);
   [[nodiscard]] bool timerRunning(int id) const { return timers_.count(id) != 0; }
+  // The period timer `id` was last started with, in milliseconds; 0 when it is not running.
+  [[nodiscard]] int timerInterval(int id) const {
+    const auto it = intervals_.find(id);
+    return it != intervals_.end() ? it->second : 0;
+  }
 
   // Ends message handling for good: later sends answer 0, posted messages are dropped, workers
   // waiting on a send to this window are released, timers stop. Called by the destructor; call it
@@ -107,7 +112,8 @@ private:
   std::shared_ptr<WindowLife> life_;
   std::atomic<bool> closing_{false};
   std::unordered_map<unsigned, Handler> handlers_;
-  std::map<int, int> timers_; // timer id -> Qt timer id
+  std::map<int, int> timers_;    // timer id -> Qt timer id
+  std::map<int, int> intervals_; // timer id -> period asked for, ms
   int controlId_ = 0;
 };
 

@@ -52,7 +52,7 @@ protected:
   struct Template {
     QString caption;
     QSize units;              // client size in dialog units
-    bool centred = true;      // centred on the screen
+    bool centred = true;      // centred on the screen, else at the owner's client origin
     bool minimiseBox = false; // a minimise box in the caption
   };
 
