@@ -122,7 +122,14 @@ protected:
     Frame reply = Levels(levels);
     reply[4] = 0x01;
     Reply(reply);
-    ASSERT_TRUE(Until([&] { return Level(3) == levels[3] && Level(0) == levels[0]; }));
+    ASSERT_TRUE(Until([&] {
+      for (int i = 0; i < 4; ++i) {
+        if (Level(i) != levels[static_cast<std::size_t>(i)]) {
+          return false;
+        }
+      }
+      return true;
+    }));
   }
 
   PtyPeer peer;

@@ -3,6 +3,7 @@
 // mode setup are the 1 ms of the controller's protocol.
 
 #include <QLineEdit>
+#include <QRadioButton>
 #include <gtest/gtest.h>
 
 #include "controls/my_edit.h"
