@@ -60,7 +60,8 @@ protected:
     ini.write(QStringLiteral("[SERIAL]\nPORT=%1\n").arg(QString::fromStdString(peer.SlavePath())).toUtf8());
     ini.close();
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    window = std::make_unique<MainWindow>(nullptr, [](std::chrono::milliseconds) {});
+    window = std::make_unique<MainWindow>(
+        nullptr, [this](std::chrono::milliseconds time) { freezes.push_back(time); });
     window->Initialise();
     window->show();
     window->activateWindow();
@@ -137,6 +138,7 @@ protected:
   MessageBoxRecorder boxes;
   std::unique_ptr<MainWindow> window;
   std::vector<Frame> sent;
+  std::vector<std::chrono::milliseconds> freezes;
 };
 
 TEST_F(PanelOperator, DisplayClickHighlightsItOnlyWhileItsLampIsOff) {
@@ -401,6 +403,47 @@ TEST_F(PanelOperator, TimersRunWithThePanelsPeriods) {
   ASSERT_TRUE(Until([&] { return !window->timerRunning(kSelectorTimer); }));
   EXPECT_EQ(State(1), 0);
   EXPECT_EQ(State(0), 1);
+}
+
+TEST_F(PanelOperator, LampRepliesSetTheButtonsAndTheDisplayColoursOrTheUserChoice) {
+  // LAMP2 on; displays 1 and 2 highlighted.
+  Reply(ReplyFrame(1, {0x92, 0x00}));
+  ASSERT_TRUE(Until([&] { return window->State().lampMask.load() == 0x92; }));
+  EXPECT_EQ(State(0), 0);
+  EXPECT_EQ(State(1), 1);
+  EXPECT_EQ(State(2), 0);
+  EXPECT_EQ(Rim(0), kWhite);
+  EXPECT_EQ(Rim(1), kOrange);
+  EXPECT_EQ(Rim(2), kOrange);
+  EXPECT_EQ(Rim(3), kWhite);
+
+  // In user mode the reply names the chosen user: USER3 up, the others down, colours kept.
+  Reply(ReplyFrame(18, {1}));
+  Reply(ReplyFrame(1, {0x04, 0x00}));
+  ASSERT_TRUE(Until([&] { return window->State().userLampMask.load() == 0x04; }));
+  EXPECT_EQ(window->State().lampMask.load(), 0x92);
+  EXPECT_EQ(State(2), 0);
+  EXPECT_EQ(State(0), 1);
+  EXPECT_EQ(State(3), 1);
+  EXPECT_EQ(Rim(1), kOrange);
+}
+
+TEST_F(PanelOperator, ResetFreezesForASecondThenReadsTheStateBackAndClearsTheStatus) {
+  Reply(ReplyFrame(14, {0x41, 1}));
+  ASSERT_TRUE(Until([&] { return window->StatusLabel()->isVisible(); }));
+  Click(kResetButton);
+  EXPECT_EQ(freezes, std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(1000)});
+  EXPECT_FALSE(window->StatusLabel()->isVisible());
+  EXPECT_EQ(window->StatusLabel()->GetCaption(), "");
+  ASSERT_TRUE(WaitFor(Read(8)));
+  std::vector<Frame> commands;
+  for (const Frame& frame : sent) {
+    if (frame != Read(7)) {
+      commands.push_back(frame);
+    }
+  }
+  EXPECT_EQ(commands, (std::vector<Frame>{Write(6, {}), Read(18), Read(1), Read(2),
+                                          {0x5A, 0x07, 0x01, 0x03, 0x01, 0x03, 0x03}, Read(8)}));
 }
 
 } // namespace

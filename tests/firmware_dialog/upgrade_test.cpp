@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTest>
@@ -88,6 +91,21 @@ protected:
   }
 
   void Command(int command) { panel_.dialog->RunCommand(command); }
+  // Chooses the menu item `item` of popup `popup` by their texts, as the operator does.
+  bool Choose(const QString& popup, const QString& item) {
+    for (QAction* menu : panel_.dialog->MenuBar()->actions()) {
+      if (menu->text() != popup || menu->menu() == nullptr) {
+        continue;
+      }
+      for (QAction* action : menu->menu()->actions()) {
+        if (action->text() == item) {
+          action->trigger();
+          return true;
+        }
+      }
+    }
+    return false;
+  }
 
   void Open(ImageKind kind, const Bytes& bytes, const std::string& name) {
     nextFile_ = files_.Write(name, test::HexText(0, bytes));
@@ -279,6 +297,41 @@ TEST_F(FirmwareUpgradeTest, ClosingDuringAnyWorkNeitherHangsNorCrashes) {
       EXPECT_TRUE(EnterBootloader());
     }
   }
+}
+
+TEST_F(FirmwareUpgradeTest, MenuItemsByTheirTextsRunAWriteUnderTheOneSecondBlockTimer) {
+  // A bootloader that never acknowledges a block: the write shows its progress and Cancel, runs
+  // timer 10 with its period of one second, and ends on its own after the time-out.
+  sim::BootloaderSettings device;
+  device.neverAcknowledge = true;
+  ASSERT_NO_FATAL_FAILURE(Connect(device));
+  CBootloader* dialog = OpenDialog();
+  ASSERT_TRUE(Choose("&Command", "Jump &Boot Program"));
+  ASSERT_TRUE(WaitFor([&] { return dialog->Protocol().Ready(); }));
+  EXPECT_EQ(Value(0), "ATmega128");
+
+  nextFile_ = files_.Write("velora.eep", test::HexText(0, test::Pattern(1000, 3)));
+  ASSERT_TRUE(Choose("&File", "Open &Data(EEPROM) File"));
+  ASSERT_TRUE(WaitFor([&] { return dialog->Image().Loaded(ImageKind::Data); }));
+  EXPECT_EQ(dialog->Label(0)->GetCaption(), nextFile_);
+
+  ASSERT_TRUE(Choose("&Command", "Write Data(EEP&ROM)"));
+  ASSERT_TRUE(WaitFor([&] { return TransferShown(); }));
+  EXPECT_TRUE(dialog->CancelButton()->window->isVisible());
+  EXPECT_EQ(dialog->ProgressBar()->maximum(), 1000);
+  EXPECT_TRUE(dialog->timerRunning(firmware::kBlockTimerId));
+  EXPECT_EQ(dialog->timerInterval(10), 1000);
+  ASSERT_TRUE(TransferEnds());
+  EXPECT_FALSE(dialog->timerRunning(10));
+  EXPECT_FALSE(dialog->CancelButton()->window->isVisible());
+  EXPECT_TRUE(dialog->Protocol().Ready());
+
+  // Items without a protocol do nothing, and Exit closes the dialog.
+  ASSERT_TRUE(Choose("&Command", "Bootloader &Lock"));
+  EXPECT_FALSE(TransferShown());
+  QPointer<CBootloader> watch(dialog);
+  ASSERT_TRUE(Choose("&File", "E&xit"));
+  EXPECT_TRUE(WaitFor([&] { return watch.isNull(); }));
 }
 
 } // namespace

@@ -217,6 +217,22 @@ TEST_F(GridDialogs, UserModeSelectorAndTheSelectedRow) {
   EXPECT_TRUE(host.Quiet());
 }
 
+TEST_F(GridDialogs, UserModeSelectedUserReplyMovesTheEditableRow) {
+  auto* dialog = host.OpenAs<CUserMode>(OptionDialog::UserMode);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(host.Frames(1), std::vector<Bytes>{Read(19)});
+  CCustomList& grid = *dialog->Grid();
+  ASSERT_TRUE(host.Reply({Frame(22, 1, {3, 9, 0, 8, 0, 7, 0, 0x9C, 0xFF})}));
+  EXPECT_EQ(dialog->SelectedUser(), 3);
+  EXPECT_EQ(grid.GetItemText(3, 1), "9");
+  EXPECT_EQ(grid.GetItemText(3, 4), "-100");
+  ClickCell(grid, 0, 1);
+  EXPECT_EQ(OpenEditor(grid), nullptr);
+  grid.setFocus();
+  ClickCell(grid, 3, 2);
+  EXPECT_NE(OpenEditor(grid), nullptr);
+}
+
 TEST_F(GridDialogs, UserModeSwitchSendsTheModeAndTheStateReadBack) {
   auto* dialog = host.OpenAs<CUserMode>(OptionDialog::UserMode);
   EXPECT_EQ(host.Frames(1), std::vector<Bytes>{Read(19)});
