@@ -101,7 +101,7 @@ void BootloaderDevice::Send(std::vector<std::uint8_t> frame, TimePoint due, Line
 
 void BootloaderDevice::SendHeld(TimePoint now, Line& line) {
   while (!held.empty() && held.front().due <= now) {
-    line.SendFrame(std::move(held.front().frame));
+    line.SendFrameDue(std::move(held.front().frame), held.front().due);
     held.pop_front();
   }
 }

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -211,6 +212,12 @@ void Simulator::SendFrame(std::vector<std::uint8_t> frame) {
   ++stats_.framesSent;
 }
 
+void Simulator::SendFrameDue(std::vector<std::uint8_t> frame, TimePoint due) {
+  const TimePoint woke = std::exchange(now_, std::min(now_, due));
+  SendFrame(std::move(frame));
+  now_ = woke;
+}
+
 void Simulator::TraceReceived(std::span<const std::uint8_t> bytes, std::string_view what) {
   Trace("<-", bytes, what == "frame" ? std::string_view() : what);
 }
@@ -337,7 +344,10 @@ void Simulator::DeliverInput() {
   }
   const std::vector<std::uint8_t> arrived(input_.begin(), input_.begin() + static_cast<long>(due));
   input_.erase(input_.begin(), input_.begin() + static_cast<long>(due));
+  // The personality sees the bytes when they came off the line, not when this loop woke.
+  const TimePoint woke = std::exchange(now_, std::min(now_, inputPacer_.LastThrough()));
   Feed(arrived);
+  now_ = woke;
 }
 
 void Simulator::Feed(std::span<const std::uint8_t> bytes) {
@@ -389,7 +399,8 @@ void Simulator::ReleaseDue() {
       stats_.bytesLost += next.bytes.size();
     } else {
       output_.insert(output_.end(), next.bytes.begin(), next.bytes.end());
-      pacer_.Queue(next.bytes.size(), now_);
+      // The line starts on the frame when it was due, however late the loop got round to it.
+      pacer_.Queue(next.bytes.size(), next.release);
     }
     pending_.pop_front();
   }

@@ -15,6 +15,8 @@ TEST(LinePacerTest, CharactersLeaveOneCharacterTimeApart) {
   EXPECT_EQ(pacer.NextDue(), t0 + 1ms);
   EXPECT_EQ(pacer.TakeDue(t0 + 999us), 0u);
   EXPECT_EQ(pacer.TakeDue(t0 + 2500us), 2u);
+  // The second character came off the line at 2 ms, before the late look at 2.5 ms.
+  EXPECT_EQ(pacer.LastThrough(), t0 + 2ms);
   EXPECT_EQ(pacer.NextDue(), t0 + 3ms);
   // More queued behind a busy line waits its turn.
   pacer.Queue(2, t0 + 2500us);

@@ -21,6 +21,9 @@ public:
   [[nodiscard]] std::size_t TakeDue(TimePoint now) noexcept;
   // When the next waiting character will be through; TimePoint::max() when none waits.
   [[nodiscard]] TimePoint NextDue() const noexcept;
+  // When the last character handed out by TakeDue was fully through the line: its true arrival,
+  // which a late TakeDue has passed.
+  [[nodiscard]] TimePoint LastThrough() const noexcept { return lineFree_; }
   // Drops what waits (the line was cut).
   void Clear() noexcept { waiting_ = 0; }
 

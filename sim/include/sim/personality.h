@@ -23,6 +23,12 @@ class Line {
 public:
   // Sends one frame. Fault injection (noise, over-long frames, drops, delays) applies per frame.
   virtual void SendFrame(std::vector<std::uint8_t> frame) = 0;
+  // Sends one frame that was due at `due` (at most now): a simulator that woke late sends it as
+  // if on time, so that its own wake-up delays do not count as the device's.
+  virtual void SendFrameDue(std::vector<std::uint8_t> frame, TimePoint due) {
+    static_cast<void>(due);
+    SendFrame(std::move(frame));
+  }
   // Notes received bytes in the trace (`what` says how they were taken, e.g. "frame").
   virtual void TraceReceived(std::span<const std::uint8_t> bytes, std::string_view what) = 0;
   // Hands the line to the other personality once the current bytes are consumed.

@@ -120,6 +120,7 @@ private:
 
   // Line, called with the mutex held.
   void SendFrame(std::vector<std::uint8_t> frame) override;
+  void SendFrameDue(std::vector<std::uint8_t> frame, TimePoint due) override;
   void TraceReceived(std::span<const std::uint8_t> bytes, std::string_view what) override;
   void SwitchTo(PersonalityKind kind) override;
 
