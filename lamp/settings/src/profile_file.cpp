@@ -1,19 +1,14 @@
 #include "settings/profile_file.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <system_error>
 #include <vector>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace lamp {
 
 namespace {
 
-constexpr std::string_view kFileName = "lamp.INI";
 constexpr std::string_view kBlanks = " \t\v\f";
 
 std::string_view Trim(std::string_view text) {
@@ -206,19 +201,6 @@ bool HasLineBreak(std::string_view text) {
 
 } // namespace
 
-std::filesystem::path ProfileFile::DefaultPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') {
-    return std::filesystem::path(config) / kFileName;
-  }
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || home[0] == '\0') {
-    const passwd* entry = getpwuid(getuid());
-    home = entry != nullptr ? entry->pw_dir : ".";
-  }
-  return std::filesystem::path(home) / ".config" / kFileName;
-}
-
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
                                     std::string_view fallback) const {
   const std::string content = ReadAll(path_).value_or(std::string());
@@ -268,8 +250,8 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
   const auto appendClosed = [&](const Line& line) {
     content.append(line.text);
     content.append(line.end.ends_with('\n') ? line.end
-                   : line.end.empty()        ? newline
-                                             : std::string_view("\r\n"));
+                   : line.end.empty()       ? newline
+                                            : std::string_view("\r\n"));
   };
 
   if (place.keyFound) {

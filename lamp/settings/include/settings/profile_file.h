@@ -25,7 +25,7 @@ public:
   explicit ProfileFile(std::filesystem::path path) : path_(std::move(path)) {}
 
   // The program's settings file: "lamp.INI" in $XDG_CONFIG_HOME, or in ~/.config when that
-  // variable is unset, empty or not an absolute path.
+  // variable is unset, empty or not an absolute path; on Windows in the Windows folder.
   [[nodiscard]] static std::filesystem::path DefaultPath();
 
   [[nodiscard]] const std::filesystem::path& Path() const noexcept { return path_; }
