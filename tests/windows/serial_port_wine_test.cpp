@@ -232,6 +232,22 @@ TEST_F(OpenPort, BurstReachesTheOwnerInOrderInChunksOfAtMost4096) {
   }
 }
 
+TEST_F(OpenPort, RepliesToWritesReachTheOwner) {
+  ASSERT_EQ(port->StartThreads(), 1);
+  Bytes expected;
+  for (unsigned round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    const Bytes request = Sequence(6, round);
+    EXPECT_EQ(port->Write(request.data(), 6), 6);
+    ASSERT_EQ(control.Receive(6), request);
+    control.Send(16, round + 100);
+    const Bytes reply = Sequence(16, round + 100);
+    expected.insert(expected.end(), reply.begin(), reply.end());
+    ASSERT_TRUE(owner.WaitForBytes(expected.size(), kDeadline));
+  }
+  EXPECT_EQ(owner.Bytes(), expected);
+}
+
 TEST_F(OpenPort, BytesReceivedBeforeTheThreadsStartAreDiscarded) {
   ASSERT_EQ(control.Ask("sendheld 100 9"), "sent");
   ASSERT_EQ(port->StartThreads(), 1);
@@ -274,9 +290,12 @@ TEST_F(OpenPort, IdleAndUnpluggedPortsDoNotSpinAndCloseAndReopenStillWork) {
   ASSERT_TRUE(owner.WaitForBytes(3, kDeadline));
 
   // A spinning thread burns most of a core over the window; a sleeping one close to nothing.
-  EXPECT_LT(CpuMsWhileIdle(500ms), 150.0) << "idle port";
+  // While a port-event request is under way, wine itself polls the pty from a thread of the
+  // process every millisecond (a quarter of a core here): an idle port is judged loosely. A
+  // port that is gone has no request under way.
+  EXPECT_LT(CpuMsWhileIdle(500ms), 350.0) << "idle port";
   ASSERT_EQ(control.Ask("pull"), "pulled");
-  EXPECT_LT(CpuMsWhileIdle(500ms), 150.0) << "unplugged port";
+  EXPECT_LT(CpuMsWhileIdle(500ms), 100.0) << "unplugged port";
   const Bytes frame = Sequence(8, 0);
   EXPECT_EQ(port->Write(frame.data(), 8), 8);
   EXPECT_LT(CpuMsWhileIdle(300ms), 100.0) << "write to an unplugged port";

@@ -99,14 +99,14 @@ IoStart ComDevice::StartWaitEvent(DWORD& events, OVERLAPPED& io) {
   return Started(WaitCommEvent(handle, &events, &io));
 }
 
-bool ComDevice::Result(OVERLAPPED& io, DWORD& count) {
+DWORD ComDevice::Result(OVERLAPPED& io, DWORD& count) {
   std::shared_lock guard(lock);
   count = 0;
-  // A transfer cut short by Release has ended with the handle; its record says how.
+  // A transfer cut short by Release has ended with the handle.
   if (handle == nullptr) {
-    return false;
+    return ERROR_INVALID_HANDLE;
   }
-  return GetOverlappedResult(handle, &io, &count, FALSE) != FALSE;
+  return GetOverlappedResult(handle, &io, &count, FALSE) != FALSE ? ERROR_SUCCESS : GetLastError();
 }
 
 void ComDevice::Cancel(OVERLAPPED& io) {

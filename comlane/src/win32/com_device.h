@@ -53,8 +53,9 @@ public:
   [[nodiscard]] IoStart StartWrite(const void* bytes, DWORD size, OVERLAPPED& io);
   // Requests the next port event of the event mask into `events`.
   [[nodiscard]] IoStart StartWaitEvent(DWORD& events, OVERLAPPED& io);
-  // The outcome of a transfer whose event is signalled: true and the byte count on success.
-  [[nodiscard]] bool Result(OVERLAPPED& io, DWORD& count);
+  // The outcome of a transfer whose event is signalled: ERROR_SUCCESS and the byte count, or
+  // the error (ERROR_OPERATION_ABORTED for a transfer that something else ended early).
+  [[nodiscard]] DWORD Result(OVERLAPPED& io, DWORD& count);
   // Asks a transfer under way to end early; its event is signalled when it has.
   void Cancel(OVERLAPPED& io);
   // Ends a port-event request under way early (with no events); its event is signalled then.

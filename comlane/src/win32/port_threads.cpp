@@ -10,7 +10,23 @@ namespace {
 // for gone (a pulled adapter): the receive thread stops watching it instead of spinning.
 constexpr int kFailedPassesWhenGone = 3;
 
-enum class IoEnd { kDone, kFailed, kStopped };
+enum class IoEnd {
+  kDone,
+  kFailed,
+  kAborted, // ended early by something else than this thread
+  kStopped,
+};
+
+IoEnd Outcome(DWORD error) {
+  switch (error) {
+  case ERROR_SUCCESS:
+    return IoEnd::kDone;
+  case ERROR_OPERATION_ABORTED:
+    return IoEnd::kAborted;
+  default:
+    return IoEnd::kFailed;
+  }
+}
 
 // One overlapped transfer: its record, with an event of its own, and where it is.
 struct Transfer {
@@ -37,7 +53,7 @@ IoEnd Await(ComDevice& device, Transfer& transfer, Wake& wake, const std::atomic
   for (;;) {
     const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     if (woken == WAIT_OBJECT_0) {
-      return device.Result(transfer.io, count) ? IoEnd::kDone : IoEnd::kFailed;
+      return Outcome(device.Result(transfer.io, count));
     }
     if (woken == WAIT_OBJECT_0 + 1) {
       wake.Clear();
@@ -59,7 +75,7 @@ IoEnd Finish(IoStart started, ComDevice& device, Transfer& transfer, Wake& wake,
              const std::atomic<bool>& running, DWORD& count) {
   switch (started) {
   case IoStart::kDone:
-    return device.Result(transfer.io, count) ? IoEnd::kDone : IoEnd::kFailed;
+    return Outcome(device.Result(transfer.io, count));
   case IoStart::kPending:
     return Await(device, transfer, wake, running, count);
   default:
@@ -73,8 +89,9 @@ void Send(PortShared& shared, ComDevice& device, Transfer& transfer, const std::
           std::size_t n) {
   const IoStart started = device.StartWrite(bytes, static_cast<DWORD>(n), transfer.Next());
   DWORD written = 0;
-  if (Finish(started, device, transfer, shared.transmitWake, shared.transmit.running, written) ==
-      IoEnd::kFailed) {
+  const IoEnd end =
+      Finish(started, device, transfer, shared.transmitWake, shared.transmit.running, written);
+  if (end == IoEnd::kFailed || end == IoEnd::kAborted) {
     DWORD queued = 0;
     [[maybe_unused]] const bool answered = device.ClearErrors(queued);
   }
@@ -101,7 +118,9 @@ Pass Drain(PortShared& shared, ComDevice& device, Transfer& transfer, Chunk& buf
     const IoEnd end =
         Finish(started, device, transfer, shared.receiveWake, shared.receive.running, got);
     if (end != IoEnd::kDone) {
-      return end == IoEnd::kStopped ? Pass::kStopped : Pass::kFailed;
+      return end == IoEnd::kStopped   ? Pass::kStopped
+             : end == IoEnd::kAborted ? Pass::kQuiet
+                                      : Pass::kFailed;
     }
     if (got == 0) {
       return pass;
@@ -123,13 +142,17 @@ Pass ReceivePass(PortShared& shared, ComDevice& device, Transfer& waiting, Trans
   if (end == IoEnd::kStopped) {
     return Pass::kStopped;
   }
+  DWORD queued = 0;
   if (end == IoEnd::kFailed) {
-    DWORD queued = 0;
     return device.ClearErrors(queued) ? Pass::kFailed : Pass::kGone;
+  }
+  // Under wine a write to the port ends the request under way early: nothing is lost, the
+  // next pass asks again.
+  if (end == IoEnd::kAborted) {
+    return device.ClearErrors(queued) ? Pass::kQuiet : Pass::kGone;
   }
   if ((events & EV_RXCHAR) == 0) {
     // A wait that ends without an event (the mask changed, or the device went) is looked into.
-    DWORD queued = 0;
     return device.ClearErrors(queued) ? Pass::kQuiet : Pass::kGone;
   }
   return Drain(shared, device, reading, buffer, delivery);
