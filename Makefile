@@ -59,5 +59,20 @@ UPGRADE_SOAK_RUNS ?= 1000
 upgrade-soak: build
 	UPGRADE_SOAK_RUNS=$(UPGRADE_SOAK_RUNS) scripts/run-upgrade-soak $(BUILD)
 
+# Windows: comlane.dll and velora-flash.exe cross-built with mingw-w64 (cmake/toolchain-mingw64.cmake)
+# into build-windows/bin, and their tests run under wine against the simulator of the Linux build.
+WINDOWS_BUILD ?= build-windows
+
+windows:
+	@scripts/install-deps --windows
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target comlane velora-flash
+
+test-windows: windows $(BUILD)/build.ninja
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target comlane_wine_tests
+	cmake --build $(BUILD) -j $(JOBS) --target velora-sim
+	tests/windows/run-wine-tests $(WINDOWS_BUILD) $(BUILD)
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-windows
