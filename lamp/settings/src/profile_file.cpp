@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include <unistd.h>
+
 namespace lamp {
 
 namespace {
