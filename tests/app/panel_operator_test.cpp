@@ -446,5 +446,13 @@ TEST_F(PanelOperator, ResetFreezesForASecondThenReadsTheStateBackAndClearsTheSta
                                           {0x5A, 0x07, 0x01, 0x03, 0x01, 0x03, 0x03}, Read(8)}));
 }
 
+TEST_F(PanelOperator, EscapeInTheLevelEditorEndsThePanel) {
+  QTest::mouseDClick(DisplayWindow(0), Qt::LeftButton);
+  ASSERT_EQ(QApplication::focusWidget(), window->Editor());
+  Type(Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->DispatcherRunning());
+}
+
 } // namespace
 } // namespace lamp

@@ -2,6 +2,7 @@
 // and the serial port setup handing a reopened port back to the main window.
 
 #include <QComboBox>
+#include <QRadioButton>
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
@@ -16,6 +17,8 @@
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
+#include "controls/custom_list.h"
+#include "settings/automode.h"
 #include "settings/rs232_setup.h"
 #include "settings/settings_dialogs.h"
 
@@ -232,6 +235,20 @@ TEST_F(MainWindowDialogs, UserModeSettingStandsAtThePanelsCornerTheOthersAtTheSc
   QRect onScreen(QPoint(), machine->size());
   onScreen.moveCenter(QApplication::primaryScreen()->availableGeometry().center());
   EXPECT_EQ(machine->pos(), onScreen.topLeft());
+}
+
+TEST_F(MainWindowDialogs, AutoModeSetupOpensInTheKindTheControllerReported) {
+  WriteSettings(peer.DevicePath());
+  Start();
+  ASSERT_TRUE(Sent(Frame(8, 1)));
+  peer.Send(Frame(8, 1, {1}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->State().autoKind.load() == 1; }, 10000));
+  ChooseOption("Auto mode setup");
+  auto* dialog = dynamic_cast<CAutomode*>(window->OpenOptionDialog(OptionDialog::Automode));
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->Radio(1)->isChecked());
+  EXPECT_EQ(dialog->Grid()->GetItemCount(), 32);
+  EXPECT_TRUE(Sent(Frame(12, 1)));
 }
 
 } // namespace
