@@ -170,12 +170,13 @@ ExitCode Runner::ReadMemory(Session& session, std::vector<std::uint8_t>& memory)
     const bool stalled = result.end == Session::ReadEnd::Stalled;
     if (attempt == kReadAttempts) {
       return stalled ? Fail(ExitCode::DeviceNotAnswering,
-                            "the device stopped sending its %s (no block for %lld s), %d times",
-                            memoryName, static_cast<long long>(kReadStall.count() / 1000),
-                            kReadAttempts)
+                            "the device stopped sending its %s within the block time-out, %d "
+                            "times",
+                            memoryName, kReadAttempts)
                      : Fail(ExitCode::DeviceNotAnswering,
-                            "the device's %s blocks kept failing their checksum (%d reads)",
-                            memoryName, kReadAttempts);
+                            "the device's %s blocks kept failing their checksum (%d reads, the "
+                            "last at 0x%06X)",
+                            memoryName, kReadAttempts, result.address);
     }
     progress.End();
     std::fprintf(out, "read %d of %d failed (%s), reading again\n", attempt, kReadAttempts,

@@ -20,12 +20,6 @@ constexpr auto kLoopWait = std::chrono::milliseconds(5);
 // at once by every Write, so this is ample on a loaded machine.
 constexpr auto kSettle = std::chrono::milliseconds(200);
 
-bool IsReadNak(const std::uint8_t* bytes, std::int32_t count) {
-  using namespace lamp::firmware;
-  return count == 5 && std::equal(kBootHeader.begin(), kBootHeader.end(), bytes) &&
-         (bytes[3] == kBootReadProgram || bytes[3] == kBootReadData) && bytes[4] == kBootNak;
-}
-
 } // namespace
 
 Session::Session(std::function<bool()> interruptedCheck,
@@ -64,9 +58,6 @@ Session::OpenResult Session::Open() {
 }
 
 int Session::SendBytes(const std::uint8_t* bytes, std::int32_t count) {
-  if (IsReadNak(bytes, count)) {
-    readNaks.fetch_add(1);
-  }
   lastSent.store(Clock::now().time_since_epoch().count());
   return port->Write(bytes, count);
 }
@@ -130,10 +121,7 @@ bool Session::Run(const std::function<bool()>& done, Clock::time_point deadline)
       nextTick = now + lamp::firmware::kBlockTimerPeriod;
     } else if (now >= nextTick) {
       nextTick = now + lamp::firmware::kBlockTimerPeriod;
-      // A tick that ends the transfer is the block time-out.
-      const bool active = protocol.TransferActive();
       protocol.OnTimerTick();
-      timedOut = timedOut || (active && !protocol.TransferActive());
     }
     std::vector<std::uint8_t> chunk;
     {
@@ -146,7 +134,6 @@ bool Session::Run(const std::function<bool()>& done, Clock::time_point deadline)
       }
     }
     if (!chunk.empty()) {
-      lastArrival = Clock::now();
       protocol.OnBootData(chunk.data(), chunk.size());
     }
     ReportProgress();
@@ -167,19 +154,23 @@ Session::EnterResult Session::Enter(std::chrono::milliseconds timeout) {
   return LineLost() ? EnterResult::LineLost : EnterResult::Silent;
 }
 
+std::uint32_t Session::MemoryAddress(const lamp::firmware::TransferOutcome& outcome) const {
+  // The line carries page numbers for program memory and byte addresses for data memory.
+  return outcome.kind == ImageKind::Program
+             ? outcome.address * static_cast<std::uint32_t>(Device().pageBytes)
+             : outcome.address;
+}
+
 Session::WriteResult Session::Write(ImageKind kind, const std::uint8_t* bytes, std::uint32_t size,
                                     std::uint32_t base) {
   const std::uint32_t copied = std::min(size, lamp::firmware::kImageBufferBytes);
   buffer.Fill(0xFF);
   std::memcpy(buffer.Data(), bytes, copied);
   image.SetLoaded(kind, copied, base);
-  const bool program = kind == ImageKind::Program;
-  const std::int32_t blockBytes =
-      program ? Device().pageBytes : lamp::firmware::kDataBlockBytes;
   WriteResult result;
   progressPosition.store(0);
   shownPosition = -1;
-  timedOut = false;
+  const int before = outcomes.load();
   if (!protocol.StartWrite(kind)) {
     return result;
   }
@@ -190,57 +181,71 @@ Session::WriteResult Session::Write(ImageKind kind, const std::uint8_t* bytes, s
           protocol.Cancel();
           cancelled = true;
         }
-        return !protocol.WorkerRunning();
+        return outcomes.load() != before && !protocol.WorkerRunning();
       },
       Clock::time_point::max());
   ReportProgress();
-  const std::int32_t position = progressPosition.load();
-  result.block = program ? position : position / blockBytes;
-  result.address = base + static_cast<std::uint32_t>(result.block) *
-                              static_cast<std::uint32_t>(blockBytes);
-  const std::int32_t lastBlock =
-      static_cast<std::int32_t>((copied + static_cast<std::uint32_t>(blockBytes) - 1) /
-                                static_cast<std::uint32_t>(blockBytes)) -
-      1;
-  if (cancelled) {
-    result.end = WriteEnd::Cancelled;
-  } else if (timedOut || result.block < lastBlock) {
-    result.end = LineLost()  ? WriteEnd::LineLost
-                 : timedOut ? WriteEnd::NoAcknowledgement
-                            : WriteEnd::Refused;
-  } else {
+  const std::optional<lamp::firmware::TransferOutcome> outcome = protocol.LastOutcome();
+  result.block = outcome->block;
+  result.address = MemoryAddress(*outcome);
+  switch (outcome->end) {
+  case lamp::firmware::TransferEnd::Finished:
     result.end = WriteEnd::Finished;
+    break;
+  case lamp::firmware::TransferEnd::Refused:
+    result.end = WriteEnd::Refused;
+    break;
+  case lamp::firmware::TransferEnd::NoReply:
+    result.end = LineLost() ? WriteEnd::LineLost : WriteEnd::NoAcknowledgement;
+    break;
+  case lamp::firmware::TransferEnd::LineLost:
+    result.end = WriteEnd::LineLost;
+    break;
+  case lamp::firmware::TransferEnd::Cancelled:
+  case lamp::firmware::TransferEnd::Closed:
+    result.end = WriteEnd::Cancelled;
+    break;
   }
   return result;
 }
 
 Session::ReadResult Session::Read(ImageKind kind) {
   ReadResult result;
-  const int readsBefore = reads.load();
-  readNaks.store(0);
   progressPosition.store(0);
   shownPosition = -1;
+  const int before = outcomes.load();
   if (!protocol.StartRead(kind)) {
     result.end = ReadEnd::Stalled;
     return result;
   }
-  lastArrival = Clock::now();
-  bool stalled = false;
-  (void)Run(
-      [&] {
-        stalled = Clock::now() - lastArrival >= kReadStall;
-        return reads.load() != readsBefore || stalled || interrupted();
-      },
-      Clock::time_point::max());
+  // Ctrl-C leaves the read to the device: nothing on it changes, and the session ends.
+  (void)Run([&] { return outcomes.load() != before || interrupted(); },
+            Clock::time_point::max());
   ReportProgress();
-  result.refusedBlocks = readNaks.load();
-  if (reads.load() != readsBefore) {
-    result.end = result.refusedBlocks == 0 ? ReadEnd::Finished : ReadEnd::Damaged;
-    result.bytes.assign(buffer.Data(), buffer.Data() + image.Size());
-  } else if (stalled) {
-    result.end = LineLost() ? ReadEnd::LineLost : ReadEnd::Stalled;
-  } else {
+  if (outcomes.load() == before) {
     result.end = ReadEnd::Interrupted;
+    return result;
+  }
+  const std::optional<lamp::firmware::TransferOutcome> outcome = protocol.LastOutcome();
+  switch (outcome->end) {
+  case lamp::firmware::TransferEnd::Finished:
+    result.end = ReadEnd::Finished;
+    result.bytes.assign(buffer.Data(), buffer.Data() + image.Size());
+    break;
+  case lamp::firmware::TransferEnd::Refused:
+    result.end = ReadEnd::Damaged;
+    result.address = MemoryAddress(*outcome);
+    break;
+  case lamp::firmware::TransferEnd::NoReply:
+    result.end = LineLost() ? ReadEnd::LineLost : ReadEnd::Stalled;
+    break;
+  case lamp::firmware::TransferEnd::LineLost:
+    result.end = ReadEnd::LineLost;
+    break;
+  case lamp::firmware::TransferEnd::Cancelled:
+  case lamp::firmware::TransferEnd::Closed:
+    result.end = ReadEnd::Interrupted;
+    break;
   }
   return result;
 }

@@ -148,6 +148,26 @@ TEST_F(FlashEndToEndTest, DataMemoryWrittenThenSavedAsABackupThatLoadsBackWhole)
   EXPECT_EQ(simulator->ActiveKind(), sim::PersonalityKind::Bootloader);
 }
 
+TEST_F(FlashEndToEndTest, ImageLandsAtItsOwnAddressAndAMisalignedOneIsNotWritten) {
+  StartDevice();
+  const Bytes image = RandomBytes(512, 6);
+  auto write = Run({"write", HexFile("high.hex", image, 0x1C00)});
+  ASSERT_TRUE(write->Wait());
+  EXPECT_EQ(write->Code(), 0) << write->Err();
+  EXPECT_NE(write->Out().find("verified 512 bytes from 0x001C00"), std::string::npos);
+  const Bytes flash = memory->Flash();
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + 0x1C00));
+  EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 0x1C00, [](auto b) { return b == 0xFF; }));
+
+  // Half-way into a 64-byte page: no block may straddle two of the device's pages.
+  auto misaligned = Run({"write", HexFile("odd.hex", image, 0x1C20)});
+  ASSERT_TRUE(misaligned->Wait());
+  EXPECT_EQ(misaligned->Code(), 2);
+  EXPECT_NE(misaligned->Err().find("cannot be written to this device"), std::string::npos)
+      << misaligned->Err();
+  EXPECT_EQ(memory->Flash(), flash);
+}
+
 TEST_F(FlashEndToEndTest, SilentDeviceEndsWithItsCodeWithinTheIdentifyTimeout) {
   sim::BootloaderSettings device = *sim::BootloaderSettings::ForDevice("ATmega8");
   device.neverIdentify = true;
@@ -205,7 +225,7 @@ TEST_F(FlashEndToEndTest, BadHexFileIsRefusedBeforeAnythingIsSent) {
                           [](auto b) { return b == 0xFF; }));
 }
 
-TEST_F(FlashEndToEndTest, RefusedOrUnacknowledgedBlockStopsTheWriteAndSaysWhere) {
+TEST_F(FlashEndToEndTest, RefusedUnacknowledgedOrDamagedBlocksEndTheWorkAndSayWhere) {
   sim::BootloaderSettings device = *sim::BootloaderSettings::ForDevice("ATmega8");
   device.refuseBlock = 2;
   StartDevice(device);
@@ -226,6 +246,18 @@ TEST_F(FlashEndToEndTest, RefusedOrUnacknowledgedBlockStopsTheWriteAndSaysWhere)
   EXPECT_NE(silent->Err().find("no acknowledgement for the block at 0x000000 (block 0)"),
             std::string::npos)
       << silent->Err();
+
+  // Read blocks whose checksums stay wrong are never taken for the device's memory.
+  device.neverAcknowledge = false;
+  device.badReadChecksums = true;
+  StartDevice(device);
+  auto damaged = Run({"verify", HexFile("a.hex", RandomBytes(1000, 4))});
+  ASSERT_TRUE(damaged->Wait());
+  EXPECT_EQ(damaged->Code(), 3);
+  EXPECT_NE(damaged->Err().find("blocks kept failing their checksum (3 reads, the last at "
+                                "0x000000)"),
+            std::string::npos)
+      << damaged->Err();
 }
 
 TEST_F(FlashEndToEndTest, CtrlCDuringAWriteEndsItAsCancelDoesAndSaysSo) {

@@ -2,9 +2,9 @@
 // One velora-flash session with the controller: the serial port (Comlane) and the bootloader
 // conversation of the firmware dialog (BootloaderProtocol), the same code the dialog drives. The
 // thread that calls the operations below plays the dialog's user-interface thread: it takes the
-// chunks Comlane delivers, ticks timer 10 while a write runs and watches for Ctrl-C. The
-// session only observes the conversation (its events, the bytes it sends, its flags) to say how
-// a transfer ended; it decides nothing the conversation decides.
+// chunks Comlane delivers, ticks timer 10 while a transfer runs and watches for Ctrl-C. How a
+// transfer ended is the conversation's own report (TransferOutcome); the session only tells a
+// silent device from a line that went away.
 //
 // Threads: every operation belongs to the thread that made the session.
 
@@ -29,8 +29,6 @@
 
 namespace flash {
 
-// A read whose blocks stop coming for this long has stalled.
-inline constexpr std::chrono::milliseconds kReadStall{3000};
 // How long the device has to acknowledge the jump to its application.
 inline constexpr std::chrono::milliseconds kJumpTimeout{2000};
 
@@ -50,7 +48,7 @@ public:
   struct ReadResult {
     ReadEnd end = ReadEnd::Stalled;
     std::vector<std::uint8_t> bytes; // the memory from address 0, for Finished
-    std::uint32_t refusedBlocks = 0; // blocks answered with NAK for a wrong checksum
+    std::uint32_t address = 0;       // Damaged: the first block whose checksum stayed wrong
   };
 
   // `interrupted` is asked often while waiting (Ctrl-C); `progress` gets (position, maximum) of
@@ -78,7 +76,8 @@ public:
   // cancels the write after the block in flight, as Cancel does; FF FF ends it either way.
   [[nodiscard]] WriteResult Write(lamp::firmware::ImageKind kind, const std::uint8_t* bytes,
                                   std::uint32_t size, std::uint32_t base);
-  // Reads the whole memory of `kind`.
+  // Reads the whole memory of `kind`. A block whose checksum was wrong and not put right by the
+  // device's second copy makes the read Damaged.
   [[nodiscard]] ReadResult Read(lamp::firmware::ImageKind kind);
   // "Jump Application Program"; true once the device has acknowledged it.
   [[nodiscard]] bool Jump();
@@ -95,13 +94,15 @@ public:
   void SetProgressPosition(std::int32_t position) override;
   void StartBlockTimer() override { timerOn.store(true); }
   void StopBlockTimer() override { timerOn.store(false); }
-  void ImageRead() override { reads.fetch_add(1); }
+  void ImageRead() override {}
+  void TransferEnded(const lamp::firmware::TransferOutcome&) override { outcomes.fetch_add(1); }
 
 private:
   // Plays the user-interface thread until `done()` holds or `deadline` passes (false then).
   bool Run(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
   void ReportProgress();
   [[nodiscard]] bool LineLost() const;
+  [[nodiscard]] std::uint32_t MemoryAddress(const lamp::firmware::TransferOutcome& outcome) const;
   int SendBytes(const std::uint8_t* bytes, std::int32_t count);
   // Gives Comlane's transmit thread time to hand the last bytes (FF FF after a stopped write)
   // to the driver, which delivers what it holds even after the port is closed.
@@ -120,19 +121,16 @@ private:
   std::mutex mutex;
   std::condition_variable arrived;
   std::deque<std::vector<std::uint8_t>> chunks;
-  std::chrono::steady_clock::time_point lastArrival{};
   std::atomic<std::chrono::steady_clock::rep> lastSent{0};
 
   std::atomic<bool> timerOn{false};
   bool ticking = false;
   std::chrono::steady_clock::time_point nextTick{};
-  bool timedOut = false;
 
   std::atomic<std::int32_t> progressMaximum{0};
   std::atomic<std::int32_t> progressPosition{0};
   std::int32_t shownPosition = -1;
-  std::atomic<int> reads{0};
-  std::atomic<std::uint32_t> readNaks{0};
+  std::atomic<int> outcomes{0};
   bool jumpPending = false;
   bool jumpConfirmed = false;
 
