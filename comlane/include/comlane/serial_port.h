@@ -37,7 +37,9 @@ class SerialPort {
 public:
   // Line attributes, set by the owner before Open.
   // portName: a name starting with "/" is a device path used as it is; "COMn" is the n-th
-  // built-in port, /dev/ttyS(n-1); any other name is looked up under /dev/.
+  // built-in port, /dev/ttyS(n-1); any other name is looked up under /dev/. On Windows a name
+  // starting with "\\" is used as it is, any other is a device name ("COM12" opens
+  // "\\.\COM12", which reaches ports above COM9 too).
   std::string portName;
   std::uint32_t baudRate = 0;   // bit/s, any value above 0 (non-standard rates included)
   std::uint8_t byteSize = 8;    // data bits, 5 to 8
