@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <tlhelp32.h>
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
@@ -57,6 +58,18 @@ HANDLE OpenRaw(const char* name) {
   timeouts.ReadTotalTimeoutConstant = 2000;
   SetCommTimeouts(h, &timeouts);
   return h;
+}
+
+std::size_t ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  std::size_t n = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    n += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+  }
+  CloseHandle(snapshot);
+  return n;
 }
 
 double ProcessCpuMs() {
@@ -340,4 +353,28 @@ TEST_F(OpenPort, CloseDuringABlockedDeliveryFreesThePortAndTheThreadNeverReaches
 
   // Open first finishes stopping the thread that was left behind.
   ASSERT_EQ(port->Open(), 1);
+}
+
+TEST_F(WinePort, ThreadLeftBehindByDestroyEndsWithoutTouchingTheObject) {
+  RecordingOwner owner;
+  Port port = MakePort();
+  ASSERT_EQ(port->Open(), 1);
+  port->SetOwner(&owner);
+  const std::size_t threadsBefore = ThreadCount();
+  ASSERT_EQ(port->StartThreads(), 1);
+  owner.CloseGate();
+  control.Send(1, 0x44);
+  ASSERT_TRUE(owner.WaitForBlockedDelivery(kDeadline));
+  port.reset(); // Destroy(1) while the receive thread waits on the owner.
+  HANDLE other = OpenRaw("\\\\.\\COM1");
+  EXPECT_NE(other, nullptr);
+  CloseHandle(other);
+  owner.OpenGate();
+  ASSERT_TRUE(owner.WaitForNoDelivery(kDeadline));
+
+  const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  while (ThreadCount() > threadsBefore && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_LE(ThreadCount(), threadsBefore);
 }
