@@ -5,7 +5,8 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test test-asan test-tsan bench run soak upgrade-soak fuzz clean
+.PHONY: all deps configure build test test-asan test-tsan bench run soak upgrade-soak fuzz \
+	windows test-windows clean package test-package screenshots
 
 all: build
 
@@ -74,5 +75,26 @@ test-windows: windows $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target velora-sim
 	tests/windows/run-wine-tests $(WINDOWS_BUILD) $(BUILD)
 
+# The Debian package, built in a folder of its own for /usr with Debian's hardening flags, and its
+# checks (unpacked into a temporary root, programs run from there, lintian).
+PACKAGE_BUILD ?= build-package
+
+package: deps
+	CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DLAMP_PACKAGING=ON -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack
+	@ls $(PACKAGE_BUILD)/package/*.deb
+
+test-package: package
+	cd $(PACKAGE_BUILD) && ctest -L package --output-on-failure
+
+# Remakes every picture in docs/screens with the project's own screenshot tools.
+screenshots: build
+	scripts/make-screenshots $(BUILD)
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-windows
+	rm -rf build build-asan build-tsan build-fuzz build-windows build-package

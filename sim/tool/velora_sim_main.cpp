@@ -20,6 +20,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: velora-sim [options]\n"
+    "  --help, -h           print this list and exit\n"
+    "  --version            print the version and exit\n"
     "  --link PATH          symlink to the simulated port (default /tmp/velora)\n"
     "  --baud N             line rate N bit/s, ten bits a byte, both directions: replies go\n"
     "                       out and the program's bytes are taken no faster (default: unpaced)\n"
@@ -58,6 +60,10 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "velora-sim " LAMP_VERSION "\n";
       return 0;
     }
     if (arg == "--trace") {
