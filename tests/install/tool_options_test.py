@@ -13,7 +13,8 @@ from ptyrun import check, main, run
 def readme_options(source, tool):
     """Options in the first column of the README's table that follows the tool's section."""
     text = open(os.path.join(source, "README.md")).read()
-    section = {"velora-sim": "## The simulated controller"}.get(tool)
+    section = {"velora-sim": "## The simulated controller",
+               "velora-flash": "## Upgrading the firmware from the command line"}.get(tool)
     if section is None or section not in text:
         return set()
     table = text.split(section, 1)[1].split("\n## ", 1)[0]
