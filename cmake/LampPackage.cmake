@@ -9,17 +9,19 @@ set(CPACK_PACKAGE_VENDOR "LAMP developers")
 set(CPACK_PACKAGE_CONTACT "LAMP developers <lamp-dev@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "operator panel for the Velora lamp controller")
+# Debian limits the long description's lines to 80 columns.
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION
-    "LAMP is the operator program of the Velora, a machine with four lamps, a fan and a\n"
-    "thermistor driven by an AVR ATmega controller over an RS-232 line. It switches the\n"
-    "lamps and sets their levels, runs the automatic sequences, edits the controller's\n"
-    "settings tables and upgrades its firmware.\n"
+    "LAMP is the operator program of the Velora, a machine with four lamps, a\n"
+    "fan and a thermistor driven by an AVR ATmega controller over an RS-232\n"
+    "line. It switches the lamps and sets their levels, runs the automatic\n"
+    "sequences, edits the controller's settings tables and upgrades its\n"
+    "firmware (also from the command line, with velora-flash).\n"
     "\n"
-    "The package also holds Comlane, the serial-port library, with its headers, a\n"
-    "pkg-config file and a CMake package for other programs, and velora-sim, a simulated\n"
-    "controller on a pseudo-terminal for training and testing.")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+    "The package also holds Comlane, the serial-port library, with its\n"
+    "headers, a pkg-config file and a CMake package for other programs, and\n"
+    "velora-sim, a simulated controller on a pseudo-terminal for training and\n"
+    "testing.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -30,13 +32,14 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum")
 # libcomlane.so.1 is for other programs too: a shlibs file and the ldconfig trigger.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/docs/debian/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)
 
 # Debian wants a copyright file and a compressed changelog in the package's doc folder.
-set(lamp_changelog ${CMAKE_BINARY_DIR}/package-doc/changelog.gz)
+set(lamp_changelog ${CMAKE_BINARY_DIR}/package-doc/changelog.Debian.gz)
 add_custom_command(OUTPUT ${lamp_changelog}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package-doc
   COMMAND sh -c "gzip -9n < '${CMAKE_SOURCE_DIR}/docs/debian/changelog' > '${lamp_changelog}'"

@@ -44,7 +44,11 @@ private:
   template <typename... Args> ExitCode Fail(ExitCode code, const char* format, Args... args) {
     progress.End();
     std::fprintf(err, "velora-flash: ");
-    std::fprintf(err, format, args...);
+    if constexpr (sizeof...(Args) == 0) {
+      std::fputs(format, err);
+    } else {
+      std::fprintf(err, format, args...);
+    }
     std::fprintf(err, "\n");
     std::fflush(err);
     return code;
