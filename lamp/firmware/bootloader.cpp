@@ -3,11 +3,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -48,12 +48,9 @@ enum class WriterEvent : WParam {
   ProgressRange,
   ProgressPosition,
   StartTimer,
-  StopTimer
+  StopTimer,
+  Ended
 };
-
-// Rows the filler hands to the GUI thread per call, so that a large image never blocks it long.
-constexpr std::uint32_t kFillBatchRows = 256;
-constexpr std::chrono::milliseconds kFillPause{1};
 
 QRect FromEdges(int left, int top, int right, int bottom) {
   return QRect(left, top, right - left, bottom - top);
@@ -108,11 +105,8 @@ QString CBootloader::QtFileFilter(const char* pairs) {
 }
 
 CBootloader::CBootloader(QWidget* parent, Host host)
-    : Dialog(parent), host_(std::move(host)),
-      chooseFile_([](QWidget* owner, const QString& filter) {
-        return QFileDialog::getOpenFileName(owner, {}, {}, filter);
-      }),
-      image_(firmware::ProgramImageBuffer()),
+    : Dialog(parent), host_(std::move(host)), chooseFile_(&CBootloader::ChooseFileToOpen),
+      chooseSaveFile_(&CBootloader::ChooseFileToSave), image_(firmware::ProgramImageBuffer()),
       protocol_(
           image_,
           [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
@@ -297,6 +291,9 @@ void CBootloader::MakeProgressBar() {
   Place(progressBar_, FromEdges(l.left() + 48, l.top() + l.height() + 8, l.left() + l.width(),
                                 client_.bottom() + 1 - 8));
   progressBar_->hide();
+  MakeStatusLine(
+      FromEdges(l.left(), l.top() + l.height() + 8, l.left() + l.width(), client_.bottom() + 1 - 8)
+          .translated(0, clientTop_));
 }
 
 void CBootloader::MakeCancelButton() {
@@ -364,8 +361,14 @@ void CBootloader::RunCommand(int command) {
   case firmware::kCmdJumpApplication:
     protocol_.JumpToApplication();
     break;
+  case firmware::kCmdSaveProgramFile:
+    SaveImageFile(ImageKind::Program);
+    break;
+  case firmware::kCmdSaveDataFile:
+    SaveImageFile(ImageKind::Data);
+    break;
   default:
-    // Save, Erase and Bootloader Lock have no file format or protocol: they do nothing.
+    // Erase and Bootloader Lock have no protocol: they do nothing.
     break;
   }
 }
@@ -414,6 +417,9 @@ LResult CBootloader::OnWriterEvent(WParam wParam, LParam lParam) {
   case WriterEvent::StopTimer:
     StopBlockTimer();
     break;
+  case WriterEvent::Ended:
+    ShowOutcome();
+    break;
   }
   return 0;
 }
@@ -424,27 +430,24 @@ void CBootloader::onTimer(int id) {
   }
 }
 
-void CBootloader::OpenImageFile(ImageKind kind) {
-  image_.ClearLoaded();
-  const QString path =
-      chooseFile_(this, QtFileFilter(kind == ImageKind::Program ? firmware::kProgramFileFilter
-                                                                : firmware::kDataFileFilter));
-  if (path.isEmpty() || shutDown_) {
-    return;
-  }
-  if (!image_.OpenFile(kind, path.toLocal8Bit().toStdString())) {
-    return;
-  }
-  RefreshView();
-  labels_[0]->SetCaption(path);
-}
-
 void CBootloader::EnterBootloader() {
   // The pause after the entry frame lets the controller's application hand over to its
   // bootloader; whatever arrives meanwhile is dropped. The window stays responsive, but reads
   // and writes wait for the pause to end, as they would have behind a frozen window.
   protocol_.BeginEntry();
   entryPause_.start();
+}
+
+void CBootloader::LineLost() {
+  if (!shutDown_) {
+    protocol_.LineLost();
+  }
+}
+
+void CBootloader::PortReopened() {
+  if (!shutDown_) {
+    protocol_.PortReopened();
+  }
 }
 
 void CBootloader::StartWrite(ImageKind kind) {
@@ -457,67 +460,6 @@ void CBootloader::StartRead(ImageKind kind) {
   if (!entryPause_.isActive()) {
     (void)protocol_.StartRead(kind);
   }
-}
-
-// --- Memory view filler ---
-
-void CBootloader::RefreshView() {
-  viewRefresh.store(true);
-  const std::lock_guard lock(fillerMutex_);
-  if (fillerRunning_ || viewClosing_.load()) {
-    return;
-  }
-  if (filler_.joinable()) {
-    filler_.join(); // a filler that has finished its last pass
-  }
-  fillerRunning_ = true;
-  filler_ = std::thread([this] { RunViewFiller(); });
-}
-
-void CBootloader::RunViewFiller() {
-  for (;;) {
-    {
-      // The request is taken at the start of a pass, so a refresh asked for during a pass gets
-      // a pass of its own.
-      const std::lock_guard lock(fillerMutex_);
-      if (viewClosing_.load() || !viewRefresh.exchange(false)) {
-        fillerRunning_ = false;
-        return;
-      }
-    }
-    std::this_thread::sleep_for(kFillPause);
-    FillViewPass();
-  }
-}
-
-void CBootloader::FillViewPass() {
-  // The texts are made and put into the view on the GUI thread, which owns the view and the
-  // image; the calls are tagged with the window's life, so closing releases them.
-  const void* tag = life().get();
-  std::uint32_t rows = 0;
-  if (!RunOnGui([&] { rows = image_.ViewRowCount(); }, tag)) {
-    return;
-  }
-  for (std::uint32_t first = 0; first < rows; first += kFillBatchRows) {
-    if (viewClosing_.load()) {
-      return;
-    }
-    const std::uint32_t end = std::min(rows, first + kFillBatchRows);
-    const bool ran = RunOnGui(
-        [&] {
-          std::vector<firmware::MemoryViewRow> batch;
-          batch.reserve(end - first);
-          for (std::uint32_t row = first; row < end; ++row) {
-            batch.push_back(image_.ViewRow(row));
-          }
-          memoryView_->SetRows(first, batch);
-        },
-        tag);
-    if (!ran) {
-      return;
-    }
-  }
-  (void)RunOnGui([&] { memoryView_->Truncate(rows); }, tag);
 }
 
 // --- Closing ---
@@ -575,6 +517,7 @@ void CBootloader::ShowTransfer(bool shown) {
     return;
   }
   progressBar_->setVisible(shown);
+  statusLine_->setVisible(!shown && !statusLine_->text().isEmpty());
   if (cancelButton_ != nullptr) {
     cancelButton_->window->setVisible(shown);
   }
@@ -616,6 +559,16 @@ void CBootloader::StopBlockTimer() {
 
 void CBootloader::ImageRead() {
   RefreshView();
+}
+
+void CBootloader::TransferEnded(const firmware::TransferOutcome&) {
+  // The outcome is taken from the protocol on the GUI thread, so the writer needs to pass
+  // nothing across.
+  if (!IsGuiThread()) {
+    post(WM_WRITER_EVENT, WParam(WriterEvent::Ended), 0);
+    return;
+  }
+  ShowOutcome();
 }
 
 } // namespace lamp

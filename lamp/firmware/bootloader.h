@@ -6,8 +6,11 @@
 // the bootloader is BootloaderProtocol's; the dialog forwards its commands, the received bytes
 // (WM_BOOT_DATA), timer 10 and Cancel to it, and shows what it reports.
 //
-// The dialog shows no message boxes: a failed file load, a refused or timed-out transfer and a
-// command whose preconditions fail pass silently.
+// The dialog shows no message boxes: a failed file load and a command whose preconditions fail
+// pass silently. How each transfer ended (finished, or stopped at which block and why) and
+// whether a save worked are shown in the status line, in the progress bar's row, while no
+// transfer runs. "Save Program(FLASH) File" and "Save Data(EEPROM) File" write the image in the
+// buffer as Intel HEX; nothing is saved when no image of that kind is loaded or read.
 //
 // Threads: the window and all its operations belong to the GUI thread. WM_BOOT_DATA may be sent
 // from any thread (the send runs it on the GUI thread). The dialog's workers are the identify
@@ -33,6 +36,7 @@
 
 class QAction;
 class QGroupBox;
+class QLabel;
 class QMenuBar;
 class QProgressBar;
 class QToolBar;
@@ -69,7 +73,8 @@ public:
   };
 
   // The file-open dialog: shows `filter` (Qt's form, "*.* (*.*);;...") and returns the chosen
-  // existing file, or an empty string when the operator cancels.
+  // existing file, or an empty string when the operator cancels. The file-save dialog has the same
+  // form and returns the path to write.
   using FileChooser = std::function<QString(QWidget* parent, const QString& filter)>;
 
   // Builds the window with all its controls; it is not shown yet. Deleted when it closes.
@@ -80,6 +85,15 @@ public:
 
   // Replaces the file-open dialog (tests choose files without a modal dialog).
   void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+  // Replaces the file-save dialog.
+  void SetSaveFileChooser(FileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
+
+  // The serial line was lost (the main window calls this when Comlane reports it): a running
+  // write or read ends as stopped (line lost). GUI thread.
+  void LineLost();
+  // The main window opened the port again: bytes of a reply cut off before are dropped. GUI
+  // thread.
+  void PortReopened();
 
   // Runs one of the fourteen commands, as its menu item or tool-bar button does.
   void RunCommand(int command);
@@ -93,6 +107,8 @@ public:
   [[nodiscard]] firmware::MemoryView* MemoryView() const { return memoryView_; }
   [[nodiscard]] QProgressBar* ProgressBar() const { return progressBar_; }
   [[nodiscard]] knoblet::ButtonObject* CancelButton() const { return cancelButton_; }
+  // How the last transfer or save ended; hidden until the first has ended and during transfers.
+  [[nodiscard]] QLabel* StatusLine() const { return statusLine_; }
   [[nodiscard]] const firmware::BootloaderProtocol& Protocol() const { return protocol_; }
   [[nodiscard]] const firmware::FirmwareImage& Image() const { return image_; }
   // True while the memory view filler runs.
@@ -129,7 +145,19 @@ private:
   LResult OnButtonClicked(WParam wParam, LParam lParam);
   LResult OnWriterEvent(WParam wParam, LParam lParam);
 
+  // File commands.
+  static QString ChooseFileToOpen(QWidget* owner, const QString& filter);
+  static QString ChooseFileToSave(QWidget* owner, const QString& filter);
   void OpenImageFile(firmware::ImageKind kind);
+  void SaveImageFile(firmware::ImageKind kind);
+
+  // The status line, placed at `row` (the progress bar's row with the Cancel button's place).
+  void MakeStatusLine(const QRect& row);
+  // Shows `text`, as good news (finished, saved) or not, whenever no transfer is shown.
+  void ShowStatus(const QString& text, bool good);
+  // Shows how the last transfer ended, unless the dialog closed it.
+  void ShowOutcome();
+
   void EnterBootloader();
   void StartWrite(firmware::ImageKind kind);
   void StartRead(firmware::ImageKind kind);
@@ -151,6 +179,7 @@ private:
   void StartBlockTimer() override;
   void StopBlockTimer() override;
   void ImageRead() override;
+  void TransferEnded(const firmware::TransferOutcome& outcome) override;
 
   Host host_;
   // The parent, when it is one of the program's windows: a parent that is going away itself is
@@ -158,6 +187,7 @@ private:
   WindowHandle parentLife_;
   bool parentIsWindow_ = false;
   FileChooser chooseFile_;
+  FileChooser chooseSaveFile_;
   QRect client_;
   int clientTop_ = 0;
 
@@ -168,6 +198,7 @@ private:
   firmware::MemoryView* memoryView_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   knoblet::ButtonObject* cancelButton_ = nullptr;
+  QLabel* statusLine_ = nullptr;
   // Runs out kEntryPause after the entry frame; the second half of "Jump Boot Program".
   QTimer entryPause_;
 

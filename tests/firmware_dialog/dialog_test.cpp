@@ -6,18 +6,21 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolBar>
+#include <cstdlib>
 #include <knoblet/button_object.h>
 
 #include "controls/text_label.h"
 #include "dialog_rig.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"
+#include "firmware/hex_reader.h"
 #include "firmware/memory_view.h"
 
 namespace lamp {
@@ -35,9 +38,26 @@ protected:
       filters_.push_back(filter);
       return nextFile_;
     });
+    dialog_->SetSaveFileChooser([this](QWidget*, const QString& filter) {
+      saveFilters_.push_back(filter);
+      return saveAs_;
+    });
     dialog_->show();
   }
   void TearDown() override { delete dialog_.data(); }
+
+  // Chooses the menu item with `text`, as the operator does.
+  void Choose(const QString& text) {
+    for (QAction* popup : dialog_->MenuBar()->actions()) {
+      for (QAction* item : popup->menu()->actions()) {
+        if (item->text() == text) {
+          item->trigger();
+          return;
+        }
+      }
+    }
+    ADD_FAILURE() << "no menu item " << text.toStdString();
+  }
 
   // Opens `path` through the command of `kind`, as if the operator chose it.
   void Open(ImageKind kind, const QString& path) {
@@ -64,6 +84,8 @@ protected:
   QPointer<CBootloader> dialog_;
   QString nextFile_;
   QStringList filters_;
+  QString saveAs_;
+  QStringList saveFilters_;
   int closed_ = 0;
 };
 
@@ -238,6 +260,69 @@ TEST_F(FirmwareDialogTest, AParentWindowGoingAwayTakesTheDialogWithoutBeingTold)
   delete parent;
   EXPECT_TRUE(child.isNull());
   EXPECT_EQ(told, 0);
+}
+
+} // namespace
+} // namespace lamp
+
+namespace lamp {
+namespace {
+
+// The save commands write the image in the buffer, of their own kind only, as Intel HEX that
+// loads back to the same bytes at the same base, with our reader and with srec_cat.
+TEST_F(FirmwareDialogTest, SaveCommandsWriteTheLoadedImageAsIntelHex) {
+  const std::filesystem::path saved = files_.Path() / "saved.hex";
+  saveAs_ = QString::fromStdString(saved.string());
+  Choose("Save Program(&FLASH) File");
+  Choose("Save Data(&EEPROM) File");
+  EXPECT_TRUE(saveFilters_.isEmpty()) << "no image: no save dialog";
+  EXPECT_FALSE(std::filesystem::exists(saved));
+
+  // A data image with a gap, based at 0x180.
+  Bytes bytes = test::Pattern(64, 3);
+  std::string text = test::HexText(0x180, bytes);
+  text.erase(text.rfind(':')); // the end record comes after the second range
+  text += test::HexText(0x280, test::Pattern(16, 9));
+  Open(ImageKind::Data, files_.Write("gapped.eep", text));
+  ASSERT_EQ(dialog_->Image().Size(), 0x110u);
+  Choose("Save Program(&FLASH) File");
+  EXPECT_TRUE(saveFilters_.isEmpty()) << "a data image is not a program image";
+  Choose("Save Data(&EEPROM) File");
+  ASSERT_EQ(saveFilters_.size(), 1);
+  EXPECT_EQ(saveFilters_[0], "*.* (*.*);;*.hex (*.hex);;*.eep (*.eep)");
+  const Bytes expected(firmware::ProgramImageBuffer().Data(),
+                       firmware::ProgramImageBuffer().Data() + 0x110);
+
+  firmware::ImageBuffer back;
+  const firmware::HexLoadResult loaded = firmware::LoadHexFile(saved.string(), back);
+  ASSERT_TRUE(loaded.ok);
+  EXPECT_EQ(loaded.baseAddress, 0x180u);
+  EXPECT_EQ(loaded.span, 0x110u);
+  EXPECT_EQ(Bytes(back.Data(), back.Data() + 0x110), expected);
+  EXPECT_EQ(back[0x100], 9);
+  const std::filesystem::path binary = files_.Path() / "saved.bin";
+  ASSERT_EQ(std::system(("srec_cat " + saved.string() + " -intel -offset -0x180 -o " +
+                         binary.string() + " -binary")
+                            .c_str()),
+            0);
+  std::ifstream in(binary, std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), expected);
+  EXPECT_TRUE(dialog_->StatusLine()->isVisible());
+  EXPECT_EQ(dialog_->StatusLine()->text(),
+            "Data(EEPROM) image saved: 272 bytes to " + saveAs_ + ".");
+
+  // A save that cannot be written says so and leaves nothing behind.
+  saveAs_ = QString::fromStdString((files_.Path() / "missing" / "x.hex").string());
+  Choose("Save Data(&EEPROM) File");
+  EXPECT_EQ(dialog_->StatusLine()->text(),
+            "Data(EEPROM) image not saved: " + saveAs_ + " cannot be written.");
+  EXPECT_FALSE(std::filesystem::exists(files_.Path() / "missing"));
+
+  // Cancelling the save dialog saves nothing.
+  std::filesystem::remove(saved);
+  saveAs_.clear();
+  Choose("Save Data(&EEPROM) File");
+  EXPECT_FALSE(std::filesystem::exists(saved));
 }
 
 } // namespace

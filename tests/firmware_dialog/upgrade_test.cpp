@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -22,6 +23,7 @@
 #include "dialog_rig.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"
+#include "firmware/hex_reader.h"
 #include "firmware/image_buffer.h"
 #include "firmware/memory_view.h"
 #include "link/reply_framer.h"
@@ -91,6 +93,7 @@ protected:
   }
 
   void Command(int command) { panel_.dialog->RunCommand(command); }
+
   // Chooses the menu item `item` of popup `popup` by their texts, as the operator does.
   bool Choose(const QString& popup, const QString& item) {
     for (QAction* menu : panel_.dialog->MenuBar()->actions()) {
@@ -108,9 +111,23 @@ protected:
   }
 
   void Open(ImageKind kind, const Bytes& bytes, const std::string& name) {
-    nextFile_ = files_.Write(name, test::HexText(0, bytes));
+    OpenText(kind, test::HexText(0, bytes), name);
+  }
+  void OpenText(ImageKind kind, const std::string& text, const std::string& name) {
+    nextFile_ = files_.Write(name, text);
     Command(kind == ImageKind::Program ? firmware::kCmdOpenProgramFile
                                        : firmware::kCmdOpenDataFile);
+  }
+  // Writes the loaded image and waits for its end; returns the status line's text.
+  QString WriteAndWait(ImageKind kind) {
+    Command(kind == ImageKind::Program ? firmware::kCmdWriteProgram : firmware::kCmdWriteData);
+    EXPECT_TRUE(WaitFor([&] { return panel_.dialog->Protocol().Transferring(); }));
+    EXPECT_TRUE(TransferEnds());
+    return Status();
+  }
+  [[nodiscard]] QString Status() const {
+    return panel_.dialog->StatusLine()->isVisible() ? panel_.dialog->StatusLine()->text()
+                                                    : QString();
   }
 
   // "Jump Boot Program" and the identification that follows it.
@@ -121,11 +138,14 @@ protected:
 
   [[nodiscard]] bool TransferShown() const { return panel_.dialog->ProgressBar()->isVisible(); }
   // Waits for the end of a write or read: no worker, no transfer, the controls hidden.
-  bool TransferEnds() {
-    return WaitFor([&] {
-      const auto& protocol = panel_.dialog->Protocol();
-      return !protocol.WorkerRunning() && !protocol.TransferActive() && !TransferShown();
-    });
+  bool TransferEnds(std::chrono::milliseconds deadline = 20s) {
+    return WaitFor(
+        [&] {
+          const auto& protocol = panel_.dialog->Protocol();
+          return !protocol.Transferring() && !protocol.TransferActive() && !TransferShown() &&
+                 panel_.dialog->StatusLine()->isVisible();
+        },
+        deadline);
   }
 
   void SaveScreen(const char* name) const {
@@ -297,6 +317,110 @@ TEST_F(FirmwareUpgradeTest, ClosingDuringAnyWorkNeitherHangsNorCrashes) {
       EXPECT_TRUE(EnterBootloader());
     }
   }
+}
+
+// The status line tells a finished transfer from one that stopped, and where, without a message
+// box; a device read saved through "Save Program(FLASH) File" is a byte-exact backup.
+TEST_F(FirmwareUpgradeTest, StatusLineTellsHowEachTransferEnded) {
+  sim::BootloaderSettings refusing;
+  refusing.refuseBlock = 3;
+  ASSERT_NO_FATAL_FAILURE(Connect(refusing));
+  OpenDialog();
+  ASSERT_TRUE(EnterBootloader());
+  Open(ImageKind::Program, test::Pattern(10 * 256, 4), "ten.hex");
+  EXPECT_EQ(WriteAndWait(ImageKind::Program), "Write stopped at page 3 (block 4 of 10): refused.");
+
+  TearDown();
+  sim::SimulatorOptions slow;
+  slow.delay = 5ms; // 512 pages take a few seconds: the line is lost while the write runs
+  ASSERT_NO_FATAL_FAILURE(Connect({}, slow));
+  CBootloader* dialog = OpenDialog();
+  ASSERT_TRUE(EnterBootloader());
+  Open(ImageKind::Program, test::Pattern(10 * 256, 4), "ten.hex");
+  EXPECT_EQ(WriteAndWait(ImageKind::Program), "Write finished: 10 pages.");
+  Command(firmware::kCmdReadProgram);
+  ASSERT_TRUE(WaitFor([&] { return dialog->Image().Loaded(ImageKind::Program); }, 60s));
+  ASSERT_TRUE(TransferEnds());
+  EXPECT_EQ(Status(), "Read finished: 512 pages.");
+  const std::filesystem::path backup = files_.Path() / "backup.hex";
+  dialog->SetSaveFileChooser(
+      [&](QWidget*, const QString&) { return QString::fromStdString(backup.string()); });
+  Command(firmware::kCmdSaveProgramFile);
+  firmware::ImageBuffer saved;
+  ASSERT_TRUE(firmware::LoadHexFile(backup.string(), saved).ok);
+  EXPECT_TRUE(std::equal(saved.Data(), saved.Data() + saved.Size(), memory_->Flash().begin()));
+
+  // The line lost in the middle of a long write: stopped, and where.
+  Open(ImageKind::Program, test::Pattern(131072, 6), "full.hex");
+  Command(firmware::kCmdWriteProgram);
+  ASSERT_TRUE(WaitFor([&] { return TransferShown() && dialog->ProgressBar()->value() >= 2; }));
+  EXPECT_FALSE(dialog->StatusLine()->isVisible()) << "the progress bar has the row";
+  dialog->LineLost();
+  ASSERT_TRUE(TransferEnds());
+  EXPECT_TRUE(Status().startsWith("Write stopped at page ")) << Status().toStdString();
+  EXPECT_TRUE(Status().endsWith(" of 512): line lost.")) << Status().toStdString();
+  SaveScreen("firmware-dialog-stopped.png");
+  // Back on the line, a half reply from before the loss does not swallow the jump's answer.
+  dialog->PortReopened();
+  Command(firmware::kCmdJumpApplication);
+  ASSERT_TRUE(WaitFor([&] { return Value(0) == "--------"; }));
+}
+
+// A write through the dialog on a paced line (every byte at its line time, each page after its
+// programming time) lasts several block time-outs: the time-out is per block, not per write.
+TEST_F(FirmwareUpgradeTest, PacedWriteLastingSeveralTimeOutsFinishes) {
+  sim::SimulatorOptions paced;
+  paced.baud = 115200;
+  ASSERT_NO_FATAL_FAILURE(Connect({}, paced));
+  CBootloader* dialog = OpenDialog();
+  ASSERT_TRUE(EnterBootloader());
+  const Bytes program = test::Pattern(144 * 256, 8); // about 37 KB on the line, 3.3 s
+  Open(ImageKind::Program, program, "paced.hex");
+  const auto start = std::chrono::steady_clock::now();
+  Command(firmware::kCmdWriteProgram);
+  ASSERT_TRUE(TransferEnds(60s));
+  // A lower bound only, so that the test cannot pass without the write having outlived two
+  // ticks of the block timer; load only makes the write longer.
+  EXPECT_GT(std::chrono::steady_clock::now() - start, 2500ms);
+  EXPECT_EQ(Status(), "Write finished: 144 pages.");
+  const Bytes flash = memory_->Flash();
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), flash.begin()));
+  EXPECT_TRUE(dialog->Protocol().Ready());
+}
+
+// Files reach the device at their own addresses: one based at 0x1C00, one with a gap (both ranges
+// written, the gap erased as the image holds it), and a data file based at 0x180.
+TEST_F(FirmwareUpgradeTest, ImagesReachTheDeviceAtTheirOwnAddresses) {
+  ASSERT_NO_FATAL_FAILURE(Connect());
+  OpenDialog();
+  ASSERT_TRUE(EnterBootloader());
+
+  const Bytes boot = test::Pattern(1000, 11);
+  OpenText(ImageKind::Program, test::HexText(0x1C00, boot), "boot.hex");
+  EXPECT_EQ(WriteAndWait(ImageKind::Program), "Write finished: 4 pages.");
+  Bytes flash = memory_->Flash();
+  EXPECT_TRUE(std::equal(boot.begin(), boot.end(), flash.begin() + 0x1C00));
+  EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 0x1C00, [](auto b) { return b == 0xFF; }));
+
+  const Bytes first = test::Pattern(256, 1);
+  const Bytes second = test::Pattern(256, 2);
+  std::string gapped = test::HexText(0, first);
+  gapped.erase(gapped.rfind(':'));
+  gapped += test::HexText(4096, second);
+  OpenText(ImageKind::Program, gapped, "gapped.hex");
+  EXPECT_EQ(WriteAndWait(ImageKind::Program), "Write finished: 17 pages.");
+  flash = memory_->Flash();
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), flash.begin()));
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), flash.begin() + 4096));
+  EXPECT_TRUE(
+      std::all_of(flash.begin() + 256, flash.begin() + 4096, [](auto b) { return b == 0xFF; }));
+
+  const Bytes data = test::Pattern(200, 5);
+  OpenText(ImageKind::Data, test::HexText(0x180, data), "data.eep");
+  EXPECT_EQ(WriteAndWait(ImageKind::Data), "Write finished: 2 blocks.");
+  const Bytes eeprom = memory_->Eeprom();
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), eeprom.begin() + 0x180));
+  EXPECT_EQ(eeprom[0x17F], 0xFF);
 }
 
 TEST_F(FirmwareUpgradeTest, MenuItemsByTheirTextsRunAWriteUnderTheOneSecondBlockTimer) {
