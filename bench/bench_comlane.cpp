@@ -1,7 +1,9 @@
-// Comlane's receive path against pyserial's, both on pseudo-terminals, in one run:
+// Comlane's receive path against pyserial's and against the floor, all on pseudo-terminals, in
+// one run:
 //  - latency from a byte written on the far side to its delivery (Comlane: the owner's
-//    WM_SERIAL_DATA handler; pyserial: read(1) returning in a reader thread), median and 99th
-//    percentile, one byte at a time with a random pause of 1 to 3 ms between bytes;
+//    WM_SERIAL_DATA handler; pyserial: read(1) returning in a reader thread; the floor: a bare
+//    thread blocked in read() returning), median and 99th percentile, one byte at a time with a
+//    random pause of 1 to 3 ms between bytes;
 //  - CPU time of an open, silent port over 5 s, as a share of one core;
 //  - throughput of a 10,000-byte burst from the far side.
 // Prints a markdown section for docs/performance.md.
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
+#include <pthread.h>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
@@ -79,6 +83,52 @@ private:
   std::size_t received = 0;
   std::size_t consumed = 0;
   std::int64_t lastNs = 0;
+};
+
+// The least any library can do: a thread of its own blocked in read() on the device side of a
+// pty, stamping each return. Stopped by a flag and one more byte from the far side.
+class FloorReader {
+public:
+  explicit FloorReader(const std::string& device) {
+    fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+      thread = std::thread([this] { Run(); });
+    }
+  }
+  ~FloorReader() {
+    if (thread.joinable()) {
+      thread.join();
+    }
+    if (fd >= 0) {
+      close(fd);
+    }
+  }
+  [[nodiscard]] bool Ready() const { return fd >= 0; }
+  std::int64_t WaitForNext(std::size_t n) { return stamps.WaitForNext(n); }
+  // Ends the reader once `poke` (any write on the far side) has reached it.
+  void Stop(const std::function<void()>& poke) {
+    stopping = true;
+    poke();
+  }
+
+private:
+  void Run() {
+    pthread_setname_np(pthread_self(), "floor-reader");
+    std::uint8_t buffer[4096];
+    while (!stopping) {
+      const ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got > 0) {
+        stamps.SendMsg(wndmsg::WM_SERIAL_DATA, 0, static_cast<wndmsg::LParam>(got));
+      } else if (got == 0 || errno != EINTR) {
+        return;
+      }
+    }
+  }
+
+  int fd = -1;
+  std::atomic<bool> stopping{false};
+  TimingOwner stamps;
+  std::thread thread;
 };
 
 // pyserial_reader.py on a pty of its own, stamping every `count` bytes it receives.
@@ -179,19 +229,19 @@ double Sample(Receiver& receiver, const std::vector<std::uint8_t>& bytes) {
   return static_cast<double>(receiver.nextDelivery(bytes.size()) - sent) / 1e3;
 }
 
-// Samples both receivers in turn, so that both see the same load on the machine.
-std::pair<std::vector<double>, std::vector<double>> SampleBoth(Receiver& a, Receiver& b, int n,
-                                                               std::size_t bytes) {
+// Samples the receivers in turn, so that all see the same load on the machine.
+std::vector<std::vector<double>> SampleInTurn(const std::vector<Receiver*>& receivers, int n,
+                                              std::size_t bytes) {
   std::mt19937 random(42);
   std::uniform_int_distribution<int> pauseUs(1000, 3000);
-  std::pair<std::vector<double>, std::vector<double>> samples;
+  std::vector<std::vector<double>> samples(receivers.size());
   std::vector<std::uint8_t> data(bytes);
   for (int i = 0; i < n; ++i) {
     std::fill(data.begin(), data.end(), static_cast<std::uint8_t>(i));
-    samples.first.push_back(Sample(a, data));
-    std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
-    samples.second.push_back(Sample(b, data));
-    std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+    for (std::size_t r = 0; r < receivers.size(); ++r) {
+      samples[r].push_back(Sample(*receivers[r], data));
+      std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+    }
   }
   return samples;
 }
@@ -242,6 +292,7 @@ Port OpenPort(const std::string& device, TimingOwner& owner) {
 struct Report {
   Spread comlaneLatency;
   Spread pyserialLatency;
+  Spread floorLatency;
   IdleCpu comlaneIdle;
   IdleCpu pyserialIdle;
   double comlaneBurstUs;
@@ -294,6 +345,26 @@ void Print(const Report& r, const std::string& pyserialVersion) {
              Ratio(r.comlaneBurstUs, r.pyserialBurstUs)});
   std::printf("%s\n", table.Text().c_str());
 
+  // The floor: how far Comlane's threads, queue and delivery are from a bare blocking read.
+  const double ratioMedian = r.comlaneLatency.medianUs / r.floorLatency.medianUs;
+  const double ratioP99 = r.comlaneLatency.p99Us / r.floorLatency.p99Us;
+  constexpr double kFloorTarget = 1.25;
+  std::printf("The floor, sampled in turn with the two in the same run: a bare thread blocked in "
+              "`read()` on the same kind of pty, timed until `read()` returns.
+
+");
+  bench::MarkdownTable floor({"figure", "Comlane", "floor", "Comlane / floor"});
+  floor.Row({"latency median", bench::Format("%.1f µs", r.comlaneLatency.medianUs),
+             bench::Format("%.1f µs", r.floorLatency.medianUs),
+             bench::Format("%.2f", ratioMedian)});
+  floor.Row({"latency p99", bench::Format("%.1f µs", r.comlaneLatency.p99Us),
+             bench::Format("%.1f µs", r.floorLatency.p99Us), bench::Format("%.2f", ratioP99)});
+  std::printf("%s\n", floor.Text().c_str());
+  std::printf("Comlane is %s the target of %.2f times the floor at the median and the 99th "
+              "percentile.\n\n",
+              ratioMedian <= kFloorTarget && ratioP99 <= kFloorTarget ? "within" : "outside",
+              kFloorTarget);
+
   const bool aheadMedian = r.comlaneLatency.medianUs < r.pyserialLatency.medianUs;
   const bool aheadP99 = r.comlaneLatency.p99Us < r.pyserialLatency.p99Us;
   std::printf("%s. ", aheadMedian && aheadP99
@@ -326,6 +397,12 @@ int main() {
     std::fprintf(stderr, "bench_comlane: %s with python3-serial is needed\n", kPython);
     return 1;
   }
+  PtyPair floorPty;
+  FloorReader floorReader(floorPty.DevicePath());
+  if (!floorReader.Ready()) {
+    std::fprintf(stderr, "bench_comlane: cannot open %s\n", floorPty.DevicePath().c_str());
+    return 1;
+  }
   // Both silent over the same window, after Python has settled from its start-up.
   std::this_thread::sleep_for(500ms);
   IdleCpu comlaneIdle{TaskCpuNs(getpid(), "comlane-")};
@@ -337,14 +414,19 @@ int main() {
   Receiver comlane{comlanePty, [&](std::size_t n) { return owner.WaitForNext(n); }};
   Receiver pyserial{pyLatencyPty, [&](std::size_t) { return pyLatency.ReadStamp(); }};
   Receiver pyserialBursts{pyBurstPty, [&](std::size_t) { return pyBurst.ReadStamp(); }};
-  const auto [comlaneLatencyUs, pyLatencyUs] = SampleBoth(comlane, pyserial, kSamples, 1);
-  const auto [comlaneBurstUs, pyBurstUs] = SampleBoth(comlane, pyserialBursts, kBursts, kBurst);
-  const Spread comlaneLatency = Percentiles(comlaneLatencyUs);
-  const Spread pyserialLatency = Percentiles(pyLatencyUs);
+  Receiver floor{floorPty, [&](std::size_t n) { return floorReader.WaitForNext(n); }};
+  const auto latencies = SampleInTurn({&comlane, &pyserial, &floor}, kSamples, 1);
+  floorReader.Stop([&] { floorPty.Send({0}); });
+  const auto bursts = SampleInTurn({&comlane, &pyserialBursts}, kBursts, kBurst);
+  const std::vector<double>& comlaneBurstUs = bursts[0];
+  const std::vector<double>& pyBurstUs = bursts[1];
+  const Spread comlaneLatency = Percentiles(latencies[0]);
+  const Spread pyserialLatency = Percentiles(latencies[1]);
+  const Spread floorLatency = Percentiles(latencies[2]);
   const double comlaneBurst = Percentiles(comlaneBurstUs).medianUs;
   const double pyserialBurst = Percentiles(pyBurstUs).medianUs;
 
-  Report report{comlaneLatency, pyserialLatency, comlaneIdle, pyIdle, comlaneBurst, pyserialBurst};
+  Report report{comlaneLatency, pyserialLatency, floorLatency, comlaneIdle, pyIdle, comlaneBurst, pyserialBurst};
   Print(report, pyLatency.Version());
   return 0;
 }

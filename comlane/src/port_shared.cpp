@@ -16,4 +16,14 @@ void Deliver(PortShared& shared, const std::uint8_t* bytes, std::size_t n, Chunk
   }
 }
 
+void ReportLost(PortShared& shared, bool& reported) {
+  if (reported || !shared.receive.running) {
+    return;
+  }
+  reported = true;
+  if (wndmsg::MessageTarget* owner = shared.owner.load()) {
+    owner->SendMsg(wndmsg::WM_SERIAL_LOST, 0, 0);
+  }
+}
+
 } // namespace comlane

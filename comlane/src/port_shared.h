@@ -23,6 +23,9 @@ struct PortShared {
   Wake receiveWake;  // stop requested
   ThreadState transmit;
   ThreadState receive;
+  // Set by the transmit thread when a write finds the device gone; the receive thread, woken
+  // through receiveWake, reports the loss to the owner. Cleared when the threads start.
+  std::atomic<bool> writeFailed{false};
 };
 
 inline constexpr std::size_t kChunk = 4096;
@@ -32,5 +35,9 @@ using Chunk = std::array<std::uint8_t, kChunk>;
 // WM_SERIAL_DATA, in `delivery`, and returns when the owner has handled them. The queue is empty
 // before every delivery, so a chunk always fits whole.
 void Deliver(PortShared& shared, const std::uint8_t* bytes, std::size_t n, Chunk& delivery);
+
+// Tells the owner that the line is lost (WM_SERIAL_LOST), unless `reported` says it was told
+// already or the thread is being stopped (a Close is the owner's own doing). Receive thread.
+void ReportLost(PortShared& shared, bool& reported);
 
 } // namespace comlane

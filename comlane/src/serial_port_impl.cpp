@@ -94,6 +94,7 @@ int SerialPortImpl::StartThreads() {
   // nor what arrives after StartThreads returns.
   if (!transmitThread.joinable() && !receiveThread.joinable()) {
     device->Purge();
+    shared->writeFailed = false;
   }
   const bool transmitting =
       transmitThread.joinable() || Start<RunTransmit>(transmitThread, shared->transmit);

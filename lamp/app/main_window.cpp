@@ -27,6 +27,7 @@
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
+#include "firmware/bootloader.h"
 #include "image_files.h"
 #include "lamp_res/artwork.h"
 #include "link/decimal_text.h"
@@ -51,6 +52,7 @@ constexpr int kFreezeMs = 1000;
 constexpr int kFanPeriodMs = 30;
 constexpr int kSelectorDelayMs = 30;
 constexpr int kEditorFontCellHeight = 60;
+constexpr int kLineBackShownMs = 3000;
 
 const QColor kOrange(248, 168, 97);
 const QColor kWhite(255, 255, 255);
@@ -173,6 +175,7 @@ MainWindow::MainWindow(QWidget* parent, Freeze freeze)
   editor_->hide();
 
   onMessage(wndmsg::WM_SERIAL_DATA, &MainWindow::OnSerialData);
+  onMessage(wndmsg::WM_SERIAL_LOST, &MainWindow::OnSerialLost);
   onMessage(wndmsg::WM_BUTTON_PRESSED, &MainWindow::OnButtonPressed);
   onMessage(wndmsg::WM_BUTTON_RELEASED, &MainWindow::OnButtonReleased);
   onMessage(wndmsg::WM_BUTTON_IGNORED, [](WParam, LParam) -> LResult { return 0; });
@@ -441,6 +444,13 @@ LResult MainWindow::OnSerialData(WParam wParam, LParam lParam) {
   return serialData_.OnSerialData(wParam, lParam, boot);
 }
 
+LResult MainWindow::OnSerialLost(WParam, LParam) {
+  if (!shutDown_) {
+    healer_.OnLineLost();
+  }
+  return 0;
+}
+
 LResult MainWindow::OnButtonPressed(WParam wParam, LParam) {
   state_.heldButton.store(IndexOf(wParam));
   state_.buttonHeld.store(true);
@@ -662,11 +672,59 @@ void MainWindow::OpenOptionDialogCommand(int command) {
 
 void MainWindow::DialogClosed(OptionDialog which) {
   dialogs_[static_cast<std::size_t>(which)] = nullptr;
+  if (which == OptionDialog::Bootloader && readBackPending_ && !shutDown_ && !healer_.Lost()) {
+    readBackPending_ = false;
+    SendStateReadBack();
+  }
 }
 
 void MainWindow::SerialPortReopened() {
   comlane::SerialPort* port = SerialPort();
   if (port == nullptr || shutDown_ || port->IsOpen() == 0) {
+    return;
+  }
+  healer_.OnReopened();
+}
+
+CBootloader* MainWindow::OpenBootloader() const {
+  return dynamic_cast<CBootloader*>(dialogs_[static_cast<std::size_t>(OptionDialog::Bootloader)].data());
+}
+
+void MainWindow::ClosePort() {
+  if (comlane::SerialPort* port = SerialPort()) {
+    WaitServicing([port] { port->Close(); });
+  }
+}
+
+bool MainWindow::TransferRunning() {
+  const CBootloader* dialog = OpenBootloader();
+  return dialog != nullptr && dialog->Protocol().TransferActive();
+}
+
+void MainWindow::EndTransferForLostLine() {
+}
+
+void MainWindow::SetRetryTimer(int periodMs) {
+  if (periodMs > 0) {
+    setTimer(kLineRetryTimer, periodMs);
+  } else {
+    killTimer(kLineRetryTimer);
+  }
+}
+
+void MainWindow::ShowLineStatus(const std::string& text) {
+  SetStatusText(text);
+  ShowStatusLabel(true);
+  if (text == kLineBackText) {
+    setTimer(kLineStatusTimer, kLineBackShownMs);
+  } else {
+    killTimer(kLineStatusTimer);
+  }
+}
+
+void MainWindow::TakeLineOver() {
+  comlane::SerialPort* port = SerialPort();
+  if (port == nullptr || shutDown_) {
     return;
   }
   // A reply cut off when the old line went (an adapter pulled mid-frame) would otherwise be
@@ -675,6 +733,14 @@ void MainWindow::SerialPortReopened() {
   framer_.Reset();
   port->SetOwner(this);
   dispatcher_.Start();
+  // What the panel showed may never have reached the machine, or the machine may have changed
+  // meanwhile. While the firmware dialog holds the line, replies would go to it: read back after.
+  if (OpenBootloader() != nullptr) {
+    readBackPending_ = true;
+  } else {
+    SendStateReadBack();
+  }
+  StartPoll(CommandSender::kPollPeriodMs);
 }
 
 QWidget* MainWindow::OpenOptionDialog(OptionDialog which) const {
@@ -839,7 +905,7 @@ void MainWindow::onTimer(int id) {
     }
     break;
   case kPollTimer:
-    if (!editor_->isVisible() &&
+    if (!editor_->isVisible() && !healer_.Lost() &&
         dialogs_[static_cast<std::size_t>(OptionDialog::Bootloader)].isNull()) {
       SendCommand(CommandSender::kStatusPoll, 1);
     }
@@ -854,6 +920,17 @@ void MainWindow::onTimer(int id) {
     break;
   case kSelectorTimer:
     DrawUserSelector();
+    break;
+  case kLineRetryTimer:
+    if (!shutDown_) {
+      healer_.OnRetryTick();
+    }
+    break;
+  case kLineStatusTimer:
+    killTimer(kLineStatusTimer);
+    if (statusLabel_ != nullptr && statusLabel_->GetCaption() == QString::fromLatin1(kLineBackText)) {
+      ClearStatus();
+    }
     break;
   default:
     Dialog::onTimer(id);
@@ -905,6 +982,7 @@ void MainWindow::Shutdown() {
     return;
   }
   shutDown_ = true;
+  killTimer(kLineRetryTimer);
   dispatcher_.Join([](std::jthread& thread) { JoinServicing(thread); });
   if (comlane_ && programPort != nullptr) {
     comlane::SerialPort* port = programPort;

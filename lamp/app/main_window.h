@@ -30,6 +30,7 @@
 #include "link/reply_panel.h"
 #include "link/reply_ring.h"
 #include "link/serial_data_handler.h"
+#include "line_healer.h"
 #include "panel_layout.h"
 #include "platform/library_loader.h"
 #include "platform/window.h"
@@ -44,6 +45,7 @@ class DigitDisplay;
 
 namespace lamp {
 
+class CBootloader;
 class CImageStatic;
 class CMyEdit;
 class TextLabel;
@@ -63,6 +65,8 @@ inline constexpr int kRepeatTimer = 2;
 inline constexpr int kPollTimer = 3;
 inline constexpr int kFanTimer = 4;
 inline constexpr int kSelectorTimer = 5;
+inline constexpr int kLineRetryTimer = 6;  // reopening a lost line, once a second
+inline constexpr int kLineStatusTimer = 7; // hides "line back" after a while
 
 // The About command of the window menu.
 inline constexpr unsigned kAboutCommand = 0x10;
@@ -72,7 +76,8 @@ class MainWindow : public Dialog,
                    public PollTimer,
                    public ReplyPanel,
                    public PanelHost,
-                   public SerialPortOwner {
+                   public SerialPortOwner,
+                   private LineHealer::Host {
 public:
   // Makes an option-menu dialog with the main window as its parent, not yet shown. The dialog
   // may implement DialogData and ReplyDialog (found with dynamic_cast) to take part in the
@@ -109,6 +114,7 @@ public:
   [[nodiscard]] TextLabel* FanLabel() const { return fanLabel_; }
   [[nodiscard]] TextLabel* StatusLabel() const { return statusLabel_; }
   [[nodiscard]] CImageStatic* CursorMarker() const { return cursorMarker_; }
+  [[nodiscard]] CImageStatic* FanPicture() const { return fanPicture_; }
   [[nodiscard]] QWidget* OpenOptionDialog(OptionDialog which) const;
   [[nodiscard]] bool DispatcherRunning() const { return dispatcher_.Running(); }
   [[nodiscard]] const ReplyRing& Replies() const { return ring_; }
@@ -147,9 +153,12 @@ public:
   void DialogClosed(OptionDialog which) override;
 
   // SerialPortOwner: after the serial port setup reopened the port, drop a reply frame cut off
-  // with the old line, take the port's notifications and run the reply dispatcher if start-up
-  // could not.
+  // with the old line, take the port's notifications, run the reply dispatcher if start-up
+  // could not, and read the machine's state back.
   void SerialPortReopened() override;
+
+  // The serial line was reported lost and is not back yet.
+  [[nodiscard]] bool LineLost() const { return healer_.Lost(); }
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -171,6 +180,7 @@ private:
 
   // Message handlers.
   LResult OnSerialData(WParam wParam, LParam lParam);
+  LResult OnSerialLost(WParam wParam, LParam lParam);
   LResult OnButtonPressed(WParam wParam, LParam lParam);
   LResult OnButtonReleased(WParam wParam, LParam lParam);
   LResult OnButtonClicked(WParam wParam, LParam lParam);
@@ -198,6 +208,15 @@ private:
   void DrawUserSelector();
   void AnimateFan();
   void ShowAbout();
+  [[nodiscard]] CBootloader* OpenBootloader() const;
+
+  // LineHealer::Host.
+  void ClosePort() override;
+  [[nodiscard]] bool TransferRunning() override;
+  void EndTransferForLostLine() override;
+  void SetRetryTimer(int periodMs) override;
+  void ShowLineStatus(const std::string& text) override;
+  void TakeLineOver() override;
 
   [[nodiscard]] bool HasButton(int index) const;
   [[nodiscard]] bool HasDisplay(int index) const;
@@ -213,6 +232,10 @@ private:
   ReplyApplier applier_{state_, *this};
   ReplyDispatcher dispatcher_;
   Freeze freeze_;
+  LineHealer healer_{*this};
+  // The machine's state is to be read back once the firmware dialog has closed (the line came
+  // back while it held the line).
+  bool readBackPending_ = false;
 
   LoadedLibrary segmenta_;
   LoadedLibrary knoblet_;

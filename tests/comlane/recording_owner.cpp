@@ -5,6 +5,13 @@
 wndmsg::LResult RecordingOwner::SendMsg(unsigned msg, wndmsg::WParam wParam,
                                         wndmsg::LParam lParam) noexcept {
   std::unique_lock guard(lock);
+  if (msg == wndmsg::WM_SERIAL_LOST) {
+    if (losses++ == 0) {
+      bytesBeforeFirstLoss = byteCount;
+    }
+    changed.notify_all();
+    return 0;
+  }
   if (msg != wndmsg::WM_SERIAL_DATA) {
     return 0;
   }
@@ -43,6 +50,21 @@ bool RecordingOwner::WaitForBlockedDelivery(std::chrono::milliseconds within) {
 bool RecordingOwner::WaitForNoDelivery(std::chrono::milliseconds within) {
   std::unique_lock guard(lock);
   return changed.wait_for(guard, within, [&] { return inside == 0; });
+}
+
+bool RecordingOwner::WaitForLosses(int n, std::chrono::milliseconds within) {
+  std::unique_lock guard(lock);
+  return changed.wait_for(guard, within, [&] { return losses >= n; });
+}
+
+int RecordingOwner::Losses() {
+  std::lock_guard guard(lock);
+  return losses;
+}
+
+std::size_t RecordingOwner::BytesBeforeFirstLoss() {
+  std::lock_guard guard(lock);
+  return bytesBeforeFirstLoss;
 }
 
 std::vector<std::vector<std::uint8_t>> RecordingOwner::Chunks() {

@@ -1,5 +1,5 @@
 #pragma once
-// An owner for a serial port that records every WM_SERIAL_DATA chunk. With the gate closed, each
+// An owner for a serial port that records every WM_SERIAL_DATA chunk and every WM_SERIAL_LOST. With the gate closed, each
 // delivery blocks in SendMsg until the test opens it, like an owner thread that is busy.
 
 #include <chrono>
@@ -25,6 +25,12 @@ public:
   // Waits until no delivery is inside SendMsg.
   [[nodiscard]] bool WaitForNoDelivery(std::chrono::milliseconds within);
 
+  // Waits until at least `n` line losses were reported.
+  [[nodiscard]] bool WaitForLosses(int n, std::chrono::milliseconds within);
+  [[nodiscard]] int Losses();
+  // The number of bytes that had arrived when the first loss was reported.
+  [[nodiscard]] std::size_t BytesBeforeFirstLoss();
+
   [[nodiscard]] std::vector<std::vector<std::uint8_t>> Chunks();
   [[nodiscard]] std::vector<std::uint8_t> Bytes();
 
@@ -33,6 +39,8 @@ private:
   std::condition_variable changed;
   std::vector<std::vector<std::uint8_t>> chunks;
   std::size_t byteCount = 0;
+  int losses = 0;
+  std::size_t bytesBeforeFirstLoss = 0;
   bool gateClosed = false;
   int inside = 0;
 };

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -374,4 +375,55 @@ TEST_F(OpenPort, ThreadLeftBehindByDestroyEndsWithoutTouchingTheObject) {
   }
   EXPECT_EQ(ThreadCount(), threadsBefore);
   EXPECT_EQ(DescriptorsOn(pty.DevicePath()), 1);
+}
+
+TEST(SerialPort, LostLineIsReportedOnceAfterItsLastBytesAndAgainAfterAReopen) {
+  auto pty = std::make_unique<PtyPair>();
+  RecordingOwner owner;
+  Port port = MakePort(pty->DevicePath());
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(port->Open(), 1);
+    port->SetOwner(&owner);
+    ASSERT_EQ(port->StartThreads(), 1);
+    pty->Send({1, 2, 3});
+    pty->CloseFarSide();
+    ASSERT_TRUE(owner.WaitForLosses(round, kDeadline));
+    if (round == 1) {
+      EXPECT_EQ(owner.BytesBeforeFirstLoss(), 3u);
+    }
+    // A write into the lost line fails in the transmit thread; that is the same loss.
+    const Bytes frame = Sequence(8);
+    EXPECT_EQ(port->Write(frame.data(), 8), 8);
+    EXPECT_EQ(port->Close(), 1); // joins both threads: every report they would make is made
+    EXPECT_EQ(owner.Losses(), round);
+    pty = std::make_unique<PtyPair>();
+    port->portName = pty->DevicePath();
+  }
+
+  // Closing a healthy line is not a loss.
+  ASSERT_EQ(port->Open(), 1);
+  ASSERT_EQ(port->StartThreads(), 1);
+  pty->Send({4});
+  ASSERT_TRUE(owner.WaitForBytes(7, kDeadline));
+  EXPECT_EQ(port->Close(), 1);
+  EXPECT_EQ(owner.Losses(), 2);
+}
+
+TEST(SerialPort, LowLatencyRequestLeavesAPseudoTerminalAsItWas) {
+  PtyPair pty;
+  serial_struct info{};
+  const int before = ioctl(pty.DeviceFd(), TIOCGSERIAL, &info);
+  RecordingOwner owner;
+  Port port = MakePort(pty.DevicePath());
+  ASSERT_EQ(port->Open(), 1);
+  port->SetOwner(&owner);
+  ASSERT_EQ(port->StartThreads(), 1);
+  EXPECT_EQ(ioctl(pty.DeviceFd(), TIOCGSERIAL, &info), before);
+  pty.Send({9, 8});
+  EXPECT_TRUE(owner.WaitForBytes(2, kDeadline));
+  const Bytes frame = Sequence(4);
+  EXPECT_EQ(port->Write(frame.data(), 4), 4);
+  EXPECT_EQ(pty.Receive(4, kDeadline), frame);
+  EXPECT_EQ(port->Close(), 1);
 }

@@ -5,6 +5,18 @@
 // handling; lParam: their count, 1 to 4096), delivered synchronously, one chunk at a time, in
 // order.
 //
+// A lost line (the device hung up, as a pulled USB adapter or a pseudo-terminal whose far side
+// closed does, or a read or write on it failed) is reported to the owner once per loss as
+// WM_SERIAL_LOST (0x1401, wParam and lParam 0), synchronously from the receive thread, after
+// every byte received before the loss. The port then stays open but moves no byte: bytes
+// written meanwhile are dropped. The owner recovers with Close and Open (which discards what is
+// still queued) and StartThreads; the handler of WM_SERIAL_LOST must not call Close itself, since
+// the receive thread waits for it. Close never reports a loss.
+//
+// On devices whose driver offers it (USB serial adapters), Open asks for low latency, so that
+// received bytes are handed over at once instead of after the adapter's few milliseconds of
+// holding; other devices are left as they are.
+//
 // The order of the virtual operations below is the interface between the library and the
 // program: do not reorder, insert or remove any. Results are integers, nonzero meaning success;
 // nothing throws across the boundary.

@@ -14,8 +14,9 @@ namespace {
 constexpr short kGone = POLLHUP | POLLERR | POLLNVAL;
 
 // Writes all `n` bytes, waiting in poll() while the driver has no room. Gives up on a stop, a
-// write error or a vanished device; the rest of the bytes are then lost.
-void Send(PortShared& shared, int fd, const std::uint8_t* bytes, std::size_t n) {
+// write error or a vanished device; the rest of the bytes are then lost. False if the device
+// failed (a write error or a hang-up).
+bool Send(PortShared& shared, int fd, const std::uint8_t* bytes, std::size_t n) {
   std::size_t done = 0;
   while (done < n && shared.transmit.running) {
     const ssize_t written = write(fd, bytes + done, n - done);
@@ -27,22 +28,23 @@ void Send(PortShared& shared, int fd, const std::uint8_t* bytes, std::size_t n) 
       continue;
     }
     if (written < 0 && errno != EAGAIN) {
-      return;
+      return false;
     }
     pollfd waits[2] = {{fd, POLLOUT, 0}, {shared.transmitWake.Fd(), POLLIN, 0}};
     if (poll(waits, 2, -1) < 0) {
       if (errno == EINTR) {
         continue;
       }
-      return;
+      return true;
     }
     if (waits[1].revents != 0) {
       shared.transmitWake.Clear();
     }
     if ((waits[0].revents & kGone) != 0) {
-      return;
+      return false;
     }
   }
+  return true;
 }
 
 // Reads and delivers until the device has nothing more. False if the device has vanished
@@ -77,7 +79,9 @@ void RunTransmit(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> dev
       continue;
     }
     const std::size_t n = shared->transmitQueue.Take(buffer.data(), buffer.size());
-    Send(*shared, device->Fd(), buffer.data(), n);
+    if (!Send(*shared, device->Fd(), buffer.data(), n) && !shared->writeFailed.exchange(true)) {
+      shared->receiveWake.Signal();
+    }
   }
   shared->transmit.End();
 }
@@ -87,6 +91,7 @@ void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> devi
   Chunk buffer{};
   Chunk delivery{};
   bool watchDevice = true;
+  bool reported = false;
   while (shared->receive.running) {
     pollfd waits[2] = {{shared->receiveWake.Fd(), POLLIN, 0}, {device->Fd(), POLLIN, 0}};
     if (poll(waits, watchDevice ? 2 : 1, -1) < 0) {
@@ -101,6 +106,10 @@ void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> devi
     if (watchDevice && waits[1].revents != 0) {
       const bool hungUp = (waits[1].revents & kGone) != 0;
       watchDevice = Drain(*shared, device->Fd(), hungUp, buffer, delivery);
+    }
+    if (!watchDevice || shared->writeFailed) {
+      watchDevice = false;
+      ReportLost(*shared, reported);
     }
   }
   shared->receive.End();

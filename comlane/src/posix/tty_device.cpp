@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -74,6 +75,16 @@ void TtyDevice::Purge() {
   tcflush(fd, TCIOFLUSH);
 }
 
+void TtyDevice::RequestLowLatency() {
+  serial_struct info{};
+  if (ioctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) {
+    return;
+  }
+  info.flags |= ASYNC_LOW_LATENCY;
+  // A driver that refuses keeps its own timing; the line works either way.
+  (void)ioctl(fd, TIOCSSERIAL, &info);
+}
+
 bool TtyDevice::SetModemLine(ModemLine line, bool on) {
   int bits = line == ModemLine::kRts ? TIOCM_RTS : TIOCM_DTR;
   return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
@@ -98,6 +109,7 @@ OpenedDevice OpenDevice(const std::string& portName, const LineSettings& setting
   if (result != LineResult::kApplied) {
     return {nullptr, result != LineResult::kNoLine};
   }
+  opened->RequestLowLatency();
   return {std::move(opened), true};
 }
 

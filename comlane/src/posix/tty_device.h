@@ -29,6 +29,10 @@ public:
 
   // Discards buffered input and output.
   void Purge();
+  // Asks the driver to hand received bytes over at once instead of holding them for a few
+  // milliseconds (ASYNC_LOW_LATENCY), where the driver offers it; USB serial adapters do. Other
+  // devices (a pseudo-terminal, a driver without the setting) stay as they are.
+  void RequestLowLatency();
   // Raises (on) or drops RTS or DTR. True on success.
   [[nodiscard]] bool SetModemLine(ModemLine line, bool on);
 

@@ -75,7 +75,8 @@ TextLabel& TextLabel::SetCaption(const QString& text) {
     (void)callOnGui([&] { SetCaption(text); });
     return *this;
   }
-  if (created_) {
+  // The status poll sets the same texts twice a second: an unchanged caption is not drawn again.
+  if (created_ && text != windowTitle()) {
     setWindowTitle(text);
     Redraw();
   }

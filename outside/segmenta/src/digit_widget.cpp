@@ -82,13 +82,23 @@ int DigitWidget::SetFormat(const QString& text) {
 
 int DigitWidget::ShowLevel() {
   shown = Format(level);
-  update();
+  UpdateIfChanged();
   return 1;
 }
 
 int DigitWidget::Redraw() {
-  update();
+  UpdateIfChanged();
   return 1;
+}
+
+DigitWidget::Look DigitWidget::CurrentLook() {
+  return Look{GetText(), Cursor(), colourA, colourB, litColour, groundColour, unlitColour};
+}
+
+void DigitWidget::UpdateIfChanged() {
+  if (CurrentLook() != painted) {
+    update();
+  }
 }
 
 int DigitWidget::SetAltFormat(int from, int to, const QString& text) {
@@ -242,6 +252,7 @@ QSize DigitWidget::sizeHint() const {
 }
 
 void DigitWidget::paintEvent(QPaintEvent*) {
+  painted = CurrentLook();
   QPainter p(this);
   p.fillRect(rect(), groundColour);
   const bool sunken = (displayStyle & kStyleSunken) != 0;

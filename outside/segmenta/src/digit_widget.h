@@ -41,6 +41,16 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
+  // What a paint shows: a display whose look is unchanged is not drawn again.
+  struct Look {
+    QString text;
+    int cursor = -1;
+    QColor colourA, colourB, lit, ground, unlit;
+    bool operator==(const Look&) const = default;
+  };
+  Look CurrentLook();
+  void UpdateIfChanged();
+
   QString Format(int value) const;
   int Cells() const;
   int Cursor() const;
@@ -65,6 +75,7 @@ private:
   QColor groundColour{0, 0, 0};
   QColor unlitColour{150, 150, 150};
 
+  Look painted;
   bool pressed = false;        // a left press started inside and has not been released
   bool secondOfDouble = false; // the press under way is the second of a double-click
 };

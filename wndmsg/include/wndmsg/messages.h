@@ -22,5 +22,6 @@ inline constexpr unsigned WM_BOOT_IDENTIFY = 0xB00;    // firmware dialog -> its
 inline constexpr unsigned WM_BOOT_DATA = 0xB01;        // main window -> firmware dialog (bytes)
 inline constexpr unsigned WM_EDITOR_CLOSED = 0xB17;    // CMyEdit -> its parent (focus lost)
 inline constexpr unsigned WM_SERIAL_DATA = 0x1400;     // receive thread -> owner (bytes)
+inline constexpr unsigned WM_SERIAL_LOST = 0x1401;     // receive thread -> owner (line lost)
 
 }  // namespace wndmsg
