@@ -834,6 +834,11 @@ void MainWindow::SetDisplayColours(int index, bool highlighted) {
 }
 
 void MainWindow::ClearStatus() {
+  // A lost line stays shown until it is back.
+  if (healer_.Lost()) {
+    ShowLineStatus(kLineLostText);
+    return;
+  }
   ShowStatusLabel(false);
   SetStatusText(std::string());
 }

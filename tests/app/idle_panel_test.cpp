@@ -102,11 +102,9 @@ TEST_F(IdlePanel, RepeatedStatusAndLevelRepliesDrawNothingAndAChangeDrawsOnlyIts
   peer.Write(Status(25, false));
   ASSERT_TRUE(Shows(window->TemperatureLabel(), QString::fromUtf8("25\u2103")));
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->Display(3)->level.load() == 13; }, kDeadlineMs));
-  // The first temperature shown is drawn; from then on the counts start clean.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return paints.Of(window->TemperatureLabel()) > 0; },
-                              kDeadlineMs));
-
-  for (int round = 0; round < 3; ++round) {
+  // Round 0 only settles: every drawing asked for by start-up and the first replies is done once
+  // its closing change has been drawn.
+  for (int round = 0; round < 4; ++round) {
     SCOPED_TRACE(round);
     paints.Clear();
     for (int i = 0; i < 4; ++i) {
@@ -116,6 +114,9 @@ TEST_F(IdlePanel, RepeatedStatusAndLevelRepliesDrawNothingAndAChangeDrawsOnlyIts
     peer.Write(Status(26 + round, false));
     ASSERT_TRUE(Shows(window->TemperatureLabel(), QStringLiteral("%1\u2103").arg(26 + round)));
     ASSERT_TRUE(Drawn(window->TemperatureLabel()));
+    if (round == 0) {
+      continue;
+    }
     EXPECT_EQ(paints.Of(window->FanLabel()), 0);
     for (int lamp = 0; lamp < 4; ++lamp) {
       EXPECT_EQ(paints.Of(window->Display(lamp)->window), 0) << "display " << lamp;

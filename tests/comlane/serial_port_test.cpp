@@ -387,6 +387,7 @@ TEST(SerialPort, LostLineIsReportedOnceAfterItsLastBytesAndAgainAfterAReopen) {
     port->SetOwner(&owner);
     ASSERT_EQ(port->StartThreads(), 1);
     pty->Send({1, 2, 3});
+    ASSERT_TRUE(owner.WaitForBytes(3u * static_cast<unsigned>(round), kDeadline));
     pty->CloseFarSide();
     ASSERT_TRUE(owner.WaitForLosses(round, kDeadline));
     if (round == 1) {

@@ -95,7 +95,7 @@ TEST(DeafDrill, ControllerThatStopsReadingFillsTheTransmitQueueWithoutBlockingTh
   rig.Sim().SetSilent(false);
   rig.Sim().UpdateState([](sim::ControllerState& state) { state.temperature = 47; });
   EXPECT_TRUE(
-      WaitFor([&] { return window.TemperatureLabel()->GetCaption() == TemperatureText(47); }));
+      WaitFor([&] { return window.TemperatureLabel()->GetCaption().toStdString() == TemperatureText(47); }));
   // What did not fit was dropped, not queued without end.
   constexpr std::uint64_t kFrameBytes = 14;
   EXPECT_LT(rig.Sim().Stats().bytesReceived - before, kPresses * kFrameBytes);

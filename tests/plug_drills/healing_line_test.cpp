@@ -9,6 +9,7 @@
 #include <QTest>
 #include <comlane/serial_port.h>
 #include <knoblet/button_object.h>
+#include <segmenta/digit_display.h>
 
 #include "../settings_dialogs/dialog_test_support.h"
 #include "controls/text_label.h"
