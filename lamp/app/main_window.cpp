@@ -698,10 +698,13 @@ void MainWindow::ClosePort() {
 
 bool MainWindow::TransferRunning() {
   const CBootloader* dialog = OpenBootloader();
-  return dialog != nullptr && dialog->Protocol().TransferActive();
+  return dialog != nullptr && dialog->Protocol().Transferring();
 }
 
 void MainWindow::EndTransferForLostLine() {
+  if (CBootloader* dialog = OpenBootloader()) {
+    dialog->LineLost();
+  }
 }
 
 void MainWindow::SetRetryTimer(int periodMs) {
@@ -735,7 +738,8 @@ void MainWindow::TakeLineOver() {
   dispatcher_.Start();
   // What the panel showed may never have reached the machine, or the machine may have changed
   // meanwhile. While the firmware dialog holds the line, replies would go to it: read back after.
-  if (OpenBootloader() != nullptr) {
+  if (CBootloader* dialog = OpenBootloader()) {
+    dialog->PortReopened();
     readBackPending_ = true;
   } else {
     SendStateReadBack();
