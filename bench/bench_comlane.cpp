@@ -350,9 +350,7 @@ void Print(const Report& r, const std::string& pyserialVersion) {
   const double ratioP99 = r.comlaneLatency.p99Us / r.floorLatency.p99Us;
   constexpr double kFloorTarget = 1.25;
   std::printf("The floor, sampled in turn with the two in the same run: a bare thread blocked in "
-              "`read()` on the same kind of pty, timed until `read()` returns.
-
-");
+              "`read()` on the same kind of pty, timed until `read()` returns.\n\n");
   bench::MarkdownTable floor({"figure", "Comlane", "floor", "Comlane / floor"});
   floor.Row({"latency median", bench::Format("%.1f µs", r.comlaneLatency.medianUs),
              bench::Format("%.1f µs", r.floorLatency.medianUs),

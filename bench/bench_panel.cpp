@@ -186,6 +186,11 @@ void Print(const Figures& figures) {
   table.Row({"threads, settled / end",
              bench::Format("%d / %d", figures.settled.threads, figures.end.threads)});
   std::printf("%s", table.Text().c_str());
+  // An answered poll changes nothing on the panel: nothing is drawn again, the fan stands still.
+  constexpr double kIdleTarget = 0.05;
+  const double idle = PercentOfCore(figures.threadsCpuNs, figures.window);
+  std::printf("\nThe idle panel's target is below %.2f %% of one core: %s in this run.\n",
+              kIdleTarget, idle < kIdleTarget ? "met" : "missed");
 }
 
 } // namespace

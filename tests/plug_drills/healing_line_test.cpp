@@ -27,8 +27,8 @@ constexpr double kSpinBoundMs = 450.0;
 // The panel tries once a second; a replugged adapter is taken back within a few tries.
 constexpr auto kReconnectDeadline = 15s;
 
-const char* const kReadBack[] = {"5A 06 01 12 01 03", "5A 06 01 01 01 03", "5A 06 01 02 01 03",
-                                 "5A 06 01 03 01 03", "5A 06 01 08 01 03"};
+// The state read-back: reads of commands 18, 1, 2, 3 and 8 (the read of 3 carries a digit).
+const char* const kReadBack[] = {"01 12 01", "01 01 01", "01 02 01", "01 03 01", "01 08 01"};
 
 // The frame of a trace line of the controller ("  1.234 <- 5A 06 ...").
 std::string FrameOf(const std::string& line) {
@@ -56,7 +56,10 @@ bool StartsWithReadBack(const std::vector<std::string>& frames) {
   if (frames.size() < std::size(kReadBack)) {
     return false;
   }
-  return std::equal(std::begin(kReadBack), std::end(kReadBack), frames.begin());
+  return std::equal(std::begin(kReadBack), std::end(kReadBack), frames.begin(),
+                    [](const char* read, const std::string& frame) {
+                      return frame.compare(6, 8, read) == 0;
+                    });
 }
 
 bool ShowsLine(MainWindow& window, const char* text) {
@@ -90,6 +93,8 @@ TEST(HealingLine, PulledWhilePollingThePanelReconnectsByItselfAndEndsAtTheMachin
   MainWindow& window = rig.Window();
 
   ASSERT_TRUE(rig.PullPlug(3s));
+  // Nothing reaches the controller from here until the adapter is back.
+  const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(WaitFor([&] { return ShowsLine(window, kLineLostText); }));
   EXPECT_TRUE(window.LineLost());
   // The operator clicks lamp 1 meanwhile: the panel shows it, the machine never gets it.
@@ -101,10 +106,10 @@ TEST(HealingLine, PulledWhilePollingThePanelReconnectsByItselfAndEndsAtTheMachin
   ChangeMachineBehindThePanel(rig);
 
   ASSERT_TRUE(rig.WaitForReplug());
-  const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(WaitFor([&] { return !window.LineLost(); }, kReconnectDeadline));
   EXPECT_TRUE(ShowsLine(window, kLineBackText));
-  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }));
+  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }))
+      << ::testing::PrintToString(FramesSince(rig, mark));
   EXPECT_TRUE(WaitFor([&] { return PanelMatchesMachine(rig); }));
   EXPECT_TRUE(rig.PanelShowsTemperature(42));
   EXPECT_EQ(rig.Simulator().State().lampMask & 1u, 0u);
@@ -127,14 +132,15 @@ TEST(HealingLine, PulledWhileASettingsTableIsWrittenNothingOfItGoesOutAfterTheRe
   const auto table = rig.Simulator().State().machineTable;
 
   ASSERT_TRUE(rig.PullPlug(3s));
+  const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(Press(*setup, QStringLiteral("Write")));
   ASSERT_TRUE(WaitFor([&] { return window.LineLost(); }));
   ASSERT_TRUE(Press(*setup, QStringLiteral("Write")));
 
   ASSERT_TRUE(rig.WaitForReplug());
-  const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(WaitFor([&] { return !window.LineLost(); }, kReconnectDeadline));
-  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }));
+  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }))
+      << ::testing::PrintToString(FramesSince(rig, mark));
   EXPECT_TRUE(rig.PanelShowsTemperature(42));
   for (const std::string& frame : FramesSince(rig, mark)) {
     EXPECT_NE(frame.compare(6, 8, "01 10 00"), 0) << "a table row went out: " << frame;
@@ -154,12 +160,12 @@ TEST(HealingLine, PulledDuringAFirmwareWriteTheWriteEndsAndTheLineComesBackBehin
   ASSERT_TRUE(WaitFor([&] { return dialog->ProgressBar()->value() >= 8; }));
 
   ASSERT_TRUE(rig.PullPlug(2s));
+  const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(WaitFor([&] { return window.LineLost(); }));
   // The transfer ends as stopped; the line is not reopened while it runs.
   EXPECT_TRUE(WaitFor([&] { return !dialog->Protocol().TransferActive(); }));
   EXPECT_TRUE(WaitFor([&] { return !dialog->Protocol().WorkerRunning(); }));
   ASSERT_TRUE(rig.WaitForReplug());
-  const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(WaitFor([&] { return !window.LineLost(); }, kReconnectDeadline));
   // While the dialog holds the line the panel neither polls nor reads back.
   const int polls = rig.Polls();
@@ -175,7 +181,8 @@ TEST(HealingLine, PulledDuringAFirmwareWriteTheWriteEndsAndTheLineComesBackBehin
   const std::size_t closing = rig.Received().size();
   QTest::keyClick(dialog, Qt::Key_Escape);
   ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
-  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, closing)); }));
+  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, closing)); }))
+      << ::testing::PrintToString(FramesSince(rig, closing));
   EXPECT_TRUE(rig.PanelShowsTemperature(42));
   EXPECT_TRUE(rig.MessageTexts().empty());
 }
@@ -213,7 +220,8 @@ TEST(HealingLine, ReopenFromSerialSetupReadsTheMachinesStateBack) {
   ChangeMachineBehindThePanel(rig);
   const std::size_t mark = rig.Received().size();
   ASSERT_TRUE(rig.ReopenPortFromSerialSetup());
-  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }));
+  EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }))
+      << ::testing::PrintToString(FramesSince(rig, mark));
   EXPECT_TRUE(WaitFor([&] { return PanelMatchesMachine(rig); }));
   EXPECT_FALSE(rig.Window().LineLost());
   EXPECT_TRUE(rig.Window().StatusLabel()->isHidden());
