@@ -39,9 +39,9 @@ struct OpenedDevice {
 //
 // Receive: sleeps on the device and its Wake. Received bytes go to the owner as WM_SERIAL_DATA
 // (Deliver) in chunks of at most 4096 bytes, synchronously and in order. A vanished device (a
-// hang-up, a read error, or a write error met by the transmit thread, which sets `writeFailed`
-// and signals the receive Wake) is no longer watched: the thread tells the owner once
-// (ReportLost) and then only waits to be stopped, without spinning.
+// hang-up, a read error; on POSIX also a write error met by the transmit thread, which sets
+// `writeFailed` and signals the receive Wake) is no longer watched: the thread tells the owner
+// once (ReportLost) and then only waits to be stopped, without spinning.
 void RunTransmit(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> device);
 void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> device);
 

@@ -188,6 +188,7 @@ void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> devi
     Transfer reading;
     bool watchDevice = true;
     int failedPasses = 0;
+    bool reported = false;
     while (shared->receive.running) {
       if (!watchDevice) {
         WaitForSingleObject(shared->receiveWake.Handle(), INFINITE);
@@ -201,6 +202,9 @@ void RunReceive(std::shared_ptr<PortShared> shared, std::shared_ptr<Device> devi
         failedPasses = 0;
       }
       watchDevice = pass != Pass::kGone && failedPasses < kFailedPassesWhenGone;
+      if (!watchDevice) {
+        ReportLost(*shared, reported);
+      }
     }
   } catch (...) {
     // No events for the transfer records: the thread cannot receive and ends.
