@@ -97,10 +97,6 @@ public:
 
   // Runs one of the fourteen commands, as its menu item or tool-bar button does.
   void RunCommand(int command);
-  // The main window's word on the serial line (GUI thread): it was lost (a running transfer
-  // ends as stopped), or the port was opened again.
-  void LineLost() { protocol_.LineLost(); }
-  void PortReopened() { protocol_.PortReopened(); }
 
   // The parts of the window, for the main window and for checks.
   [[nodiscard]] QMenuBar* MenuBar() const { return menuBar_; }
