@@ -232,7 +232,7 @@ TEST(PulledPlug, DuringAFirmwareWriteClosingTheDialogAtOnceReleasesTheWaitingWri
   QPointer<CBootloader> dialog = StartLongWrite(rig);
   ASSERT_FALSE(dialog.isNull());
   ASSERT_TRUE(rig.PullPlug(24h));
-  ASSERT_TRUE(dialog->Protocol().WorkerRunning());
+  // The writer may already have ended as stopped (line lost) once the panel heard of the loss.
 
   // Closing joins the writer, which cannot be waiting for its acknowledgement any more.
   const auto start = std::chrono::steady_clock::now();
