@@ -8,9 +8,9 @@
 //  - throughput of a 10,000-byte burst from the far side.
 // Prints a markdown section for docs/performance.md.
 
+#include "lamp_test/pty_pair.h"
 #include "markdown_table.h"
 #include "process_figures.h"
-#include "pty_pair.h"
 
 #include <algorithm>
 #include <atomic>
@@ -41,6 +41,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC, as Python's stamps
 using namespace std::chrono_literals;
+using lamp::test::PtyPair;
 
 constexpr int kSamples = 2000; // per receiver
 constexpr std::size_t kBurst = 10000;

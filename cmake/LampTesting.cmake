@@ -31,8 +31,8 @@ function(lamp_add_test)
   else()
     set(test_main GTest::gtest_main)
   endif()
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${test_main} GTest::gtest GTest::gmock
-                                          Threads::Threads)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} lamp_test_support ${test_main} GTest::gtest
+                                          GTest::gmock Threads::Threads)
   target_compile_definitions(${T_NAME} PRIVATE LAMP_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                                LAMP_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # The test's ENVIRONMENT property would keep only the first variable (gtest_discover_tests

@@ -17,9 +17,9 @@
 
 #include <comlane/serial_port.h>
 
+#include "lamp_test/attributes_only_port.h"
 #include "settings/profile_file.h"
 #include "settings/serial_settings.h"
-#include "../tests/support/attributes_only_port.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ void Check(bool condition) {
   }
 }
 
-constexpr std::array<std::string_view, 6> kKeys = {lamp::kPortKey,   lamp::kBaudRateKey,
+constexpr std::array<std::string_view, 6> kKeys = {lamp::kPortKey,    lamp::kBaudRateKey,
                                                    lamp::kDataBitKey, lamp::kParityKey,
                                                    lamp::kStopBitKey, lamp::kFlowKey};
 constexpr std::array<std::string_view, 4> kValues = {"/dev/ttyUSB0", "9600", "EVEN", ""};

@@ -29,7 +29,7 @@
 #include "platform/log_font.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
-#include "pty_peer.h"
+#include "lamp_test/pty_peer.h"
 #include "settings/settings_dialogs.h"
 
 namespace lamp {

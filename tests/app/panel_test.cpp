@@ -19,10 +19,10 @@
 #include "controls/image_static.h"
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
+#include "lamp_test/pty_peer.h"
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
-#include "pty_peer.h"
 
 namespace lamp {
 namespace {

@@ -1,8 +1,8 @@
 // Comlane's serial port on real pseudo-terminal pairs: the test holds the far side and plays the
 // controller.
 
+#include "lamp_test/pty_pair.h"
 #include "line_readback.h"
-#include "pty_pair.h"
 #include "recording_owner.h"
 
 #include <comlane/serial_port.h>
@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using lamp::test::PtyPair;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {

@@ -44,7 +44,7 @@ TEST(FirmwareUpgrade, WriteReadBackAndJumpBackAreByteIdentical) {
   ASSERT_TRUE(rig.Start(error)) << error;
 
   const Bytes program = RandomBytes(70000, 3); // past 64 KiB: the file carries a segment record
-  ASSERT_TRUE(rig.image.OpenFile(ImageKind::Program, MakeHexFile(rig.folder, program)));
+  ASSERT_TRUE(rig.image.OpenFile(ImageKind::Program, MakeHexFile(rig.folder.Path(), program)));
   ASSERT_EQ(rig.image.Size(), program.size());
 
   ASSERT_TRUE(rig.Enter());

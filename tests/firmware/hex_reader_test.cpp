@@ -13,6 +13,7 @@
 
 #include "firmware/firmware_image.h"
 #include "firmware/hex_reader.h"
+#include "lamp_test/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace lamp::firmware;
@@ -44,20 +45,6 @@ std::string Data(unsigned address, unsigned count, unsigned first = 0) {
 }
 
 const std::string kEnd = ":00000001FF\n";
-
-class TempDir {
-public:
-  TempDir() {
-    char pattern[] = "/tmp/lamp-hex-XXXXXX";
-    path = ::mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(path); }
-  fs::path path;
-};
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 } // namespace
 
@@ -186,27 +173,27 @@ TEST(HexReader, ExtendedAddressesKeepTheFirstBase) {
 }
 
 TEST(HexReader, DataImageSizeIsTheNumberOfBytes) {
-  TempDir dir;
+  const lamp::test::TempFolder dir;
   std::string hundred;
   for (unsigned a = 0; a < 100; a += 20) {
     hundred += Data(a, 20);
   }
-  WriteFile(dir.path / "100.eep", hundred + kEnd);
-  WriteFile(dir.path / "empty.hex", kEnd);
-  WriteFile(dir.path / "bad.hex", hundred);
+  lamp::test::WriteFile(dir.Path() / "100.eep", hundred + kEnd);
+  lamp::test::WriteFile(dir.Path() / "empty.hex", kEnd);
+  lamp::test::WriteFile(dir.Path() / "bad.hex", hundred);
   ImageBuffer buffer;
   FirmwareImage image(buffer);
   for (ImageKind kind : {ImageKind::Program, ImageKind::Data}) {
-    ASSERT_TRUE(image.OpenFile(kind, dir.path / "100.eep"));
+    ASSERT_TRUE(image.OpenFile(kind, dir.Path() / "100.eep"));
     EXPECT_EQ(image.Size(), 100u);
     EXPECT_TRUE(image.Loaded(kind));
-    ASSERT_TRUE(image.OpenFile(kind, dir.path / "empty.hex"));
+    ASSERT_TRUE(image.OpenFile(kind, dir.Path() / "empty.hex"));
     EXPECT_EQ(image.Size(), 0u);
-    EXPECT_FALSE(image.OpenFile(kind, dir.path / "bad.hex"));
+    EXPECT_FALSE(image.OpenFile(kind, dir.Path() / "bad.hex"));
     EXPECT_FALSE(image.Loaded(ImageKind::Program));
     EXPECT_FALSE(image.Loaded(ImageKind::Data));
-    EXPECT_FALSE(image.OpenFile(kind, dir.path / "missing.hex"));
-    EXPECT_FALSE(image.OpenFile(kind, dir.path));
+    EXPECT_FALSE(image.OpenFile(kind, dir.Path() / "missing.hex"));
+    EXPECT_FALSE(image.OpenFile(kind, dir.Path()));
   }
 }
 
@@ -253,13 +240,13 @@ TEST(HexReader, MemoryViewRowsShowSixteenBytesEach) {
 
 // Files written by real tools load to exactly the bytes they were made from.
 TEST(HexReader, FilesFromObjcopyAndSrecCatMatchTheirBinaries) {
-  TempDir dir;
+  const lamp::test::TempFolder dir;
   std::vector<char> binary(kImageBufferBytes);
   std::mt19937 random(7);
   for (char& c : binary) {
     c = static_cast<char>(random());
   }
-  const fs::path bin = dir.path / "image.bin";
+  const fs::path bin = dir.Path() / "image.bin";
   std::ofstream(bin, std::ios::binary)
       .write(binary.data(), static_cast<std::streamsize>(binary.size()));
   struct Tool {
@@ -269,7 +256,7 @@ TEST(HexReader, FilesFromObjcopyAndSrecCatMatchTheirBinaries) {
     const char* record; // an extended address record the file must contain
   };
   const std::string in = bin.string();
-  const std::string out = (dir.path / "image.hex").string();
+  const std::string out = (dir.Path() / "image.hex").string();
   const std::vector<Tool> tools = {
       {"objcopy, segment records, CR LF lines", "objcopy -I binary -O ihex " + in + " " + out, 0,
        ":02000002"},

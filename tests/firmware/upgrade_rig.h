@@ -18,6 +18,7 @@
 #include <wndmsg/messages.h>
 
 #include "firmware/bootloader_protocol.h"
+#include "lamp_test/temp_folder.h"
 #include "sim/bootloader_device.h"
 #include "sim/simulator.h"
 
@@ -26,9 +27,7 @@ namespace lamp::firmware::test {
 class UpgradeRig final : public wndmsg::MessageTarget, public BootloaderEvents {
 public:
   UpgradeRig(sim::SimulatorOptions options, const sim::BootloaderSettings& device) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lamp-boot-XXXXXX").string();
-    folder = ::mkdtemp(pattern.data());
-    options.link = folder / "velora";
+    options.link = folder.Path() / "velora";
     simulator = std::make_unique<sim::Simulator>(std::move(options));
     memory = sim::InstallBootloader(*simulator, device);
   }
@@ -38,7 +37,6 @@ public:
       port->Destroy(1);
     }
     simulator.reset();
-    std::filesystem::remove_all(folder);
   }
   UpgradeRig(const UpgradeRig&) = delete;
   UpgradeRig& operator=(const UpgradeRig&) = delete;
@@ -49,7 +47,7 @@ public:
       return false;
     }
     port = Rs232Class();
-    port->portName = (folder / "velora").string();
+    port->portName = (folder.Path() / "velora").string();
     port->baudRate = 115200;
     if (port->Open() == 0) {
       error = "cannot open " + port->portName;
@@ -127,7 +125,7 @@ public:
   void StopBlockTimer() override { timerOn.store(false); }
   void ImageRead() override { reads.fetch_add(1); }
 
-  std::filesystem::path folder;
+  lamp::test::TempFolder folder;
   std::unique_ptr<sim::Simulator> simulator;
   std::shared_ptr<sim::BootloaderMemory> memory;
   comlane::SerialPort* port = nullptr;

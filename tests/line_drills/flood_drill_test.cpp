@@ -23,9 +23,10 @@ Bytes Flood() {
   for (int k = 0; k < kFloodSize; ++k) {
     const int degrees = kFirstFloodDegrees + k;
     const Bytes frame =
-        ReplyFrame(kStatusPoll, 0,
+        ReplyFrame(kStatusPoll,
                    {static_cast<std::uint8_t>(degrees & 0xFF),
-                    static_cast<std::uint8_t>(degrees >> 8), static_cast<std::uint8_t>(k % 2)});
+                    static_cast<std::uint8_t>(degrees >> 8), static_cast<std::uint8_t>(k % 2)},
+                   0);
     flood.insert(flood.end(), frame.begin(), frame.end());
   }
   return flood;

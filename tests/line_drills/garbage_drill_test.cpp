@@ -57,11 +57,11 @@ TEST(GarbageDrill, GarbageWithStartBytesBetweenFramesPutsNothingOnThePanelTheCon
           payload.push_back(static_cast<std::uint8_t>(level >> 8));
         }
         levelsSent.insert(levels);
-        reply = ReplyFrame(2, 1, payload);
+        reply = ReplyFrame(2, payload);
       } else {
         const int degrees = 20 + frame;
         temperaturesSent.insert(TemperatureText(degrees));
-        reply = ReplyFrame(kStatusPoll, 1, {static_cast<std::uint8_t>(degrees), 0, 0});
+        reply = ReplyFrame(kStatusPoll, {static_cast<std::uint8_t>(degrees), 0, 0});
       }
       bytes.insert(bytes.end(), reply.begin(), reply.end());
     }

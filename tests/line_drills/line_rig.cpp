@@ -179,18 +179,4 @@ std::string TemperatureText(int degrees) {
   return std::string(text) + "\u2103";
 }
 
-Bytes ReplyFrame(std::uint8_t command, std::uint8_t direction, const Bytes& payload) {
-  Bytes frame = {0x5A, 0, 0x01, command, direction};
-  for (std::uint8_t b : payload) {
-    frame.push_back(b);
-  }
-  frame.push_back(0x03);
-  frame[1] = static_cast<std::uint8_t>(frame.size());
-  return frame;
-}
-
-std::int32_t Le16(const Bytes& frame, std::size_t offset) {
-  return static_cast<std::int16_t>(frame.at(offset) | (frame.at(offset + 1) << 8));
-}
-
 } // namespace lamp::drills

@@ -20,9 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "../plug_drills/plug_rig.h"
+#include "lamp_test/frames.h"
 #include "main_window.h"
 #include "platform/message_box.h"
+#include "plug_rig.h"
 #include "sim/simulator.h"
 
 namespace lamp::drills {
@@ -105,11 +106,8 @@ using test::WaitFor;
 // The text reply 7 puts on the temperature label for `degrees`.
 std::string TemperatureText(int degrees);
 
-// A frame as the controller sends it: 5A, length, 01, command, direction, payload, 03.
-Bytes ReplyFrame(std::uint8_t command, std::uint8_t direction, const Bytes& payload);
-
-// The signed 16-bit value at `offset` of `frame`, low byte first.
-std::int32_t Le16(const Bytes& frame, std::size_t offset);
+using test::Le16;
+using test::ReplyFrame;
 
 inline constexpr std::uint8_t kStatusPoll = 7;
 

@@ -10,8 +10,8 @@
 #include <knoblet/button_object.h>
 #include <segmenta/digit_display.h>
 
-#include "../settings_dialogs/dialog_test_support.h"
 #include "controls/text_label.h"
+#include "lamp_test/operator_input.h"
 #include "line_rig.h"
 #include "settings/data_dialog.h"
 

@@ -10,6 +10,7 @@
 #include <comlane/serial_port.h>
 #include <wndmsg/messages.h>
 
+#include "lamp_test/temp_folder.h"
 #include "link/command_sender.h"
 #include "link/serial_data_handler.h"
 #include "sim/simulator.h"
@@ -54,26 +55,21 @@ ReplyRing::Slot Entry(const Bytes& bytes) {
 
 class LinkIntegrationTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lamp-link-XXXXXX").string();
-    folder_ = ::mkdtemp(pattern.data());
-  }
   void TearDown() override {
     if (port_ != nullptr) {
       port_->Destroy(1);
     }
     simulator_.reset();
-    std::filesystem::remove_all(folder_);
   }
 
   void Connect(sim::SimulatorOptions options = {}) {
-    options.link = folder_ / "velora";
+    options.link = folder_.Path() / "velora";
     simulator_ = std::make_unique<sim::Simulator>(std::move(options));
     std::string error;
     ASSERT_TRUE(simulator_->Start(&error)) << error;
     port_ = Rs232Class();
     ASSERT_NE(port_, nullptr);
-    port_->portName = (folder_ / "velora").string();
+    port_->portName = (folder_.Path() / "velora").string();
     port_->baudRate = 57600;
     ASSERT_NE(port_->Open(), 0);
     port_->SetOwner(&owner_);
@@ -95,7 +91,7 @@ protected:
     return entries;
   }
 
-  std::filesystem::path folder_;
+  test::TempFolder folder_;
   std::unique_ptr<sim::Simulator> simulator_;
   comlane::SerialPort* port_ = nullptr;
   ReplyRing ring_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "lamp_test/wait.h"
 #include "platform/gui_calls.h"
 
 namespace {
@@ -40,14 +41,7 @@ TEST(GuiCalls, JoinServicingRunsCallsOfTheWorkerItWaitsFor) {
 }
 
 bool WaitForPendingCalls(std::size_t count) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (lamp::PendingGuiCalls() < count) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::yield();
-  }
-  return true;
+  return lamp::test::WaitUntil([count] { return lamp::PendingGuiCalls() >= count; });
 }
 
 TEST(GuiCalls, AbortReleasesOnlyTheCallsOfItsTag) {

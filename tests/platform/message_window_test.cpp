@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "lamp_test/wait.h"
 #include "platform/gui_calls.h"
 #include "platform/notify.h"
 #include "platform/window.h"
@@ -57,14 +58,7 @@ private:
 
 // Waits, without servicing, until a worker's call is queued for the GUI thread.
 bool WaitForPendingCall() {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (lamp::PendingGuiCalls() == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::yield();
-  }
-  return true;
+  return lamp::test::WaitUntil([] { return lamp::PendingGuiCalls() != 0; });
 }
 
 int QtTimerCount(QObject* object) {

@@ -11,7 +11,7 @@
 #include <knoblet/button_object.h>
 #include <segmenta/digit_display.h>
 
-#include "../settings_dialogs/dialog_test_support.h"
+#include "lamp_test/operator_input.h"
 #include "controls/text_label.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"

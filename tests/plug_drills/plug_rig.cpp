@@ -16,10 +16,10 @@
 #include <fstream>
 #include <knoblet/button_object.h>
 
-#include "../settings_dialogs/dialog_test_support.h"
 #include "controls/text_label.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"
+#include "lamp_test/operator_input.h"
 #include "settings/rs232_setup.h"
 #include "settings/settings_dialogs.h"
 

@@ -19,7 +19,10 @@
 #include <mutex>
 #include <string>
 
-#include "../firmware_dialog/dialog_rig.h"
+#include "lamp_test/frames.h"
+#include "lamp_test/gui_wait.h"
+#include "lamp_test/hex_folder.h"
+#include "lamp_test/hex_text.h"
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "sim/bootloader_device.h"

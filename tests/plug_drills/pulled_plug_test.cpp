@@ -15,8 +15,8 @@
 #include "controls/text_label.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"
+#include "lamp_test/pty_pair.h"
 #include "plug_rig.h"
-#include "pty_pair.h"
 
 namespace lamp::test {
 namespace {

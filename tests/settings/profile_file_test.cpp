@@ -8,7 +8,7 @@
 
 #include <sys/stat.h>
 
-#include "temp_folder.h"
+#include "lamp_test/temp_folder.h"
 
 namespace lamp {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <comlane/serial_port.h>
 
-#include "temp_folder.h"
-#include "../support/attributes_only_port.h"
+#include "lamp_test/attributes_only_port.h"
+#include "lamp_test/temp_folder.h"
 
 namespace lamp {
 namespace {
@@ -13,7 +13,6 @@ namespace {
 using test::AttributesOnly;
 using test::TempFolder;
 using test::WriteFile;
-
 
 struct Line {
   std::string portName;

@@ -89,13 +89,12 @@ std::vector<Bytes> DialogHost::Frames(std::size_t count, std::chrono::millisecon
   while (frames.size() < count) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    Bytes head = peer_->Receive(2, std::max(left, std::chrono::milliseconds(1)));
-    if (head.size() < 2 || head[1] < 2) {
+    Bytes frame =
+        peer_->ReceiveFrame(std::max(left, std::chrono::milliseconds(1)), std::chrono::seconds(2));
+    if (frame.size() < 2 || frame[1] < 2) {
       break;
     }
-    Bytes rest = peer_->Receive(head[1] - 2u, std::chrono::seconds(2));
-    head.insert(head.end(), rest.begin(), rest.end());
-    frames.push_back(head);
+    frames.push_back(std::move(frame));
   }
   return frames;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "lamp_test/pty_pair.h"
 #include "link/command_sender.h"
 #include "link/panel_host.h"
 #include "link/reply_applier.h"
@@ -21,7 +22,6 @@
 #include "link/serial_data_handler.h"
 #include "platform/library_loader.h"
 #include "platform/window.h"
-#include "pty_pair.h"
 #include "settings/serial_port_owner.h"
 
 namespace lamp::test {
@@ -103,7 +103,6 @@ public:
   [[nodiscard]] ReplyDialog* OpenReplyDialog(SetupDialog which) override;
 
 private:
-
   PtyPair* peer_ = nullptr;
   MachineState state_;
   ReplyRing ring_;

@@ -8,7 +8,7 @@
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
 #include "dialog_host.h"
-#include "dialog_test_support.h"
+#include "lamp_test/operator_input.h"
 #include "settings/automode.h"
 #include "settings/fan_ctrl.h"
 #include "settings/machine.h"

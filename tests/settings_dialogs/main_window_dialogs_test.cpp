@@ -10,10 +10,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "../settings/temp_folder.h"
 #include "controls/text_label.h"
 #include "dialog_host.h"
-#include "dialog_test_support.h"
+#include "lamp_test/operator_input.h"
+#include "lamp_test/temp_folder.h"
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
@@ -99,13 +99,7 @@ protected:
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
       QApplication::processEvents();
-      Bytes head = peer.Receive(2, std::chrono::milliseconds(50));
-      if (head.size() < 2) {
-        continue;
-      }
-      Bytes rest = peer.Receive(head[1] - 2u, std::chrono::seconds(1));
-      head.insert(head.end(), rest.begin(), rest.end());
-      if (head == frame) {
+      if (peer.ReceiveFrame(std::chrono::milliseconds(50), std::chrono::seconds(1)) == frame) {
         return true;
       }
     }

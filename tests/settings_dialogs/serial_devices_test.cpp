@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../settings/temp_folder.h"
+#include "lamp_test/temp_folder.h"
 #include "settings/serial_devices.h"
 
 namespace lamp::test {

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#include "../settings/temp_folder.h"
 #include "dialog_host.h"
-#include "dialog_test_support.h"
+#include "lamp_test/operator_input.h"
+#include "lamp_test/temp_folder.h"
 #include "platform/message_box.h"
 #include "settings/rs232_setup.h"
 

@@ -9,38 +9,25 @@
 
 #include <sys/wait.h>
 
-#include "port_end.h"
+#include "lamp_test/port_end.h"
+#include "lamp_test/temp_folder.h"
+#include "lamp_test/wait.h"
 
 namespace sim {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Bytes;
-using test::PortEnd;
+using lamp::test::Bytes;
+using lamp::test::PortEnd;
+using lamp::test::TempFolder;
+using lamp::test::WaitUntil;
 
 const Bytes kPoll = {0x5A, 0x06, 0x01, 0x07, 0x01, 0x03};
 const Bytes kPollReply = {0x5A, 0x09, 0x01, 0x07, 0x01, 0x19, 0x00, 0x00, 0x03};
 
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds deadline = 10s) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= end) {
-      return false;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
-
 class SimulatorTest : public ::testing::Test {
 protected:
-  SimulatorTest() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velora-XXXXXX").string();
-    folder = ::mkdtemp(pattern.data());
-    link = folder / "velora";
-  }
-  ~SimulatorTest() override { std::filesystem::remove_all(folder); }
+  SimulatorTest() : link(temp.Path() / "velora") {}
 
   std::unique_ptr<Simulator> Started(SimulatorOptions options = {}) {
     options.link = link;
@@ -50,7 +37,7 @@ protected:
     return simulator;
   }
 
-  std::filesystem::path folder;
+  TempFolder temp;
   std::filesystem::path link;
 };
 
@@ -95,7 +82,7 @@ TEST_F(SimulatorTest, FaultsSurroundRepliesWithNoiseAndOverlongFrames) {
   auto simulator = Started(options);
   PortEnd port(link);
   ASSERT_TRUE(port.Write(kPoll));
-  ASSERT_TRUE(WaitFor([&] { return simulator->Stats().framesSent == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return simulator->Stats().framesSent == 1; }));
   // 1 to 8 noise bytes, the 24-byte over-long frame, then the reply.
   Bytes received = port.Read(24 + kPollReply.size() + 1, 300ms);
   while (received.size() < 24 + kPollReply.size() + 8) {
@@ -124,7 +111,7 @@ TEST_F(SimulatorTest, DroppedRepliesAreCountedAndNeverSent) {
   PortEnd port(link);
   ASSERT_TRUE(port.Write(kPoll));
   ASSERT_TRUE(port.Write(kPoll));
-  ASSERT_TRUE(WaitFor([&] { return simulator->Stats().framesDropped == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return simulator->Stats().framesDropped == 2; }));
   EXPECT_EQ(simulator->Stats().framesSent, 0u);
 }
 
@@ -138,7 +125,7 @@ TEST_F(SimulatorTest, SilentControllerKeepsWorkingAndOnlyRawBytesLeaveItUntilItA
   const Bytes levels = {0x5A, 0x0E, 0x01, 0x02, 0x00, 0x01, 0x00,
                         0x02, 0x00, 0x03, 0x00, 0x04, 0x00, 0x03};
   ASSERT_TRUE(port.Write(levels));
-  ASSERT_TRUE(WaitFor([&] { return simulator->Stats().framesSilenced == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return simulator->Stats().framesSilenced == 1; }));
   EXPECT_EQ(simulator->State().levels, (std::array<std::int16_t, 4>{1, 2, 3, 4}));
 
   // Raw bytes pass silence and fault injection alike: they are the first and only bytes out.
@@ -223,7 +210,7 @@ TEST_F(SimulatorTest, PulledPlugHangsUpAndANewPortAppearsBehindTheSameLink) {
   ASSERT_TRUE(before.IsOpen());
   simulator->PullPlug(50ms);
   EXPECT_TRUE(before.HangsUp());
-  ASSERT_TRUE(WaitFor([&] { return simulator->Stats().plugIns == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return simulator->Stats().plugIns == 2; }));
   EXPECT_EQ(std::filesystem::read_symlink(link), simulator->SlavePath());
   PortEnd after(link);
   ASSERT_TRUE(after.Write(kPoll));
@@ -293,7 +280,7 @@ TEST_F(SimulatorTest, ProgramTracesAndAnswersAFrameTypedAtIt) {
     ::_exit(127);
   }
   ::close(out[1]);
-  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(link); }));
+  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(link); }));
   {
     PortEnd port(link);
     ASSERT_TRUE(port.Write(kPoll));

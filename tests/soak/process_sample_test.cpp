@@ -10,7 +10,8 @@
 #include <functional>
 #include <thread>
 
-#include "../settings/temp_folder.h"
+#include "lamp_test/temp_folder.h"
+#include "lamp_test/wait.h"
 #include "process_sample.h"
 
 namespace soak {
@@ -21,15 +22,10 @@ using lamp::test::WriteFile;
 
 // Samples the test process until `done` holds for a sample, or the deadline passes.
 bool SampleUntil(const std::function<bool(const ProcessSample&)>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < deadline) {
+  return lamp::test::WaitUntil([&] {
     const auto sample = ReadProcessSample(getpid());
-    if (sample && done(*sample)) {
-      return true;
-    }
-    std::this_thread::yield();
-  }
-  return false;
+    return sample && done(*sample);
+  });
 }
 
 TEST(ProcessSample, OwnThreadsAndDescriptorsAreCountedAsTheyComeAndGo) {

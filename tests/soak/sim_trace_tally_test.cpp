@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "../settings/temp_folder.h"
+#include "lamp_test/temp_folder.h"
 #include "sim_trace_tally.h"
 
 namespace soak {

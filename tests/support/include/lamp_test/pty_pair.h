@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace lamp::test {
+
 class PtyPair {
 public:
   PtyPair();
@@ -21,6 +23,10 @@ public:
   void Send(const std::vector<std::uint8_t>& bytes);
   // Reads from the far side until `n` bytes came or the deadline passed.
   [[nodiscard]] std::vector<std::uint8_t> Receive(std::size_t n, std::chrono::milliseconds within);
+  // Reads one frame (5A, length, ...): its first two bytes within `within`, the rest within
+  // `rest`. Fewer than two bytes when none came; the head alone when its length is below 2.
+  [[nodiscard]] std::vector<std::uint8_t> ReceiveFrame(std::chrono::milliseconds within,
+                                                       std::chrono::milliseconds rest);
   // Waits until the device side has input waiting (without reading it).
   [[nodiscard]] bool WaitDeviceReadable(std::chrono::milliseconds within);
   // Pulls the plug: closes the far side.
@@ -31,3 +37,5 @@ private:
   int device = -1;
   std::string devicePath;
 };
+
+} // namespace lamp::test

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-namespace lamp::test {
+#include "lamp_test/frames.h"
 
-using Frame = std::vector<std::uint8_t>;
+namespace lamp::test {
 
 class PtyPeer {
 public:
@@ -112,18 +112,5 @@ private:
   std::mutex mutex_;
   std::vector<std::uint8_t> pending_;
 };
-
-// A reply frame 5A len 01 command 01 payload 03.
-inline Frame ReplyFrame(std::uint8_t command, std::vector<std::uint8_t> payload) {
-  Frame frame(payload.size() + 6);
-  frame[0] = 0x5A;
-  frame[1] = static_cast<std::uint8_t>(frame.size());
-  frame[2] = 0x01;
-  frame[3] = command;
-  frame[4] = 0x01;
-  std::copy(payload.begin(), payload.end(), frame.begin() + 5);
-  frame.back() = 0x03;
-  return frame;
-}
 
 } // namespace lamp::test

@@ -24,6 +24,9 @@ public:
 
   [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
 
+  // Writes `content` to the file `name` in the folder and returns its path.
+  std::filesystem::path Write(const std::string& name, const std::string& content) const;
+
 private:
   std::filesystem::path path_;
 };
@@ -35,6 +38,12 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& cont
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::filesystem::path TempFolder::Write(const std::string& name,
+                                               const std::string& content) const {
+  WriteFile(path_ / name, content);
+  return path_ / name;
 }
 
 } // namespace lamp::test

@@ -2,19 +2,20 @@
 // The program's end of the simulated line: the slave device opened as a serial port is, in raw
 // mode, with reads that wait for a condition up to a deadline.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "lamp_test/frames.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-namespace sim::test {
-
-using Bytes = std::vector<std::uint8_t>;
+namespace lamp::test {
 
 class PortEnd {
 public:
@@ -93,4 +94,4 @@ private:
   int fd_;
 };
 
-} // namespace sim::test
+} // namespace lamp::test

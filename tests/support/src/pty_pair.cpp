@@ -1,4 +1,4 @@
-#include "pty_pair.h"
+#include "lamp_test/pty_pair.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -20,6 +20,8 @@ void MakeRaw(int fd) {
 }
 
 } // namespace
+
+namespace lamp::test {
 
 PtyPair::PtyPair() {
   far = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -82,3 +84,16 @@ void PtyPair::CloseFarSide() {
     far = -1;
   }
 }
+
+std::vector<std::uint8_t> PtyPair::ReceiveFrame(std::chrono::milliseconds within,
+                                                std::chrono::milliseconds rest) {
+  std::vector<std::uint8_t> frame = Receive(2, within);
+  if (frame.size() < 2 || frame[1] < 2) {
+    return frame;
+  }
+  const std::vector<std::uint8_t> tail = Receive(frame[1] - 2u, rest);
+  frame.insert(frame.end(), tail.begin(), tail.end());
+  return frame;
+}
+
+} // namespace lamp::test
