@@ -189,6 +189,22 @@ TEST_F(BootloaderProtocolTest, EveryBlockHasItsOwnTwoTicksForItsAcknowledgement)
   EXPECT_EQ(line.Size(), start + 8 * 131 + 2);
 }
 
+TEST_F(BootloaderProtocolTest, PollerAsksEveryQuarterSecondAndWriterPausesOneMillisecond) {
+  using std::chrono::milliseconds;
+  Identify();
+  const auto polling = pacer.Asked();
+  ASSERT_FALSE(polling.empty());
+  EXPECT_EQ(polling, std::vector<milliseconds>(polling.size(), milliseconds(250)));
+
+  image.SetLoaded(ImageKind::Data, 3 * 128, 0);
+  const std::size_t start = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Data));
+  AnswerBlocks(start, 0x82, 3, 128);
+  const auto all = pacer.Asked();
+  const std::vector<milliseconds> writing(all.begin() + polling.size(), all.end());
+  EXPECT_EQ(writing, std::vector<milliseconds>(3, milliseconds(1)));
+}
+
 TEST_F(BootloaderProtocolTest, ClosingReleasesAWaitingWriter) {
   Identify();
   image.SetLoaded(ImageKind::Data, 300, 0);

@@ -14,6 +14,7 @@
 
 #include "firmware/bootloader_protocol.h"
 #include "firmware/reply_collector.h"
+#include "lamp_test/wait.h"
 
 namespace lamp::firmware::test {
 
@@ -23,14 +24,7 @@ inline constexpr auto kDeadline = std::chrono::seconds(10);
 
 // Waits for `condition` until the deadline; true if it came.
 template <typename Condition> bool Eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + kDeadline;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  return lamp::test::WaitUntil(condition, kDeadline);
 }
 
 // Everything the protocol sends, from any thread.
@@ -70,13 +64,15 @@ private:
 };
 
 // The poller's 250 ms pass only when the test steps; the writer's short pauses pass at once.
+// Every pause asked for is recorded, so that its length can be held against the protocol's.
 class StepPacer final : public Pacer {
 public:
   void Pause(std::chrono::milliseconds duration, const std::function<bool()>& stop) override {
+    std::unique_lock lock(mutex);
+    asked.push_back(duration);
     if (duration < kIdentifyPeriod) {
       return;
     }
-    std::unique_lock lock(mutex);
     wake.wait(lock, [&] { return steps > 0 || stop(); });
     if (steps > 0) {
       --steps;
@@ -85,6 +81,10 @@ public:
   void Wake() override {
     { const std::lock_guard lock(mutex); }
     wake.notify_all();
+  }
+  std::vector<std::chrono::milliseconds> Asked() {
+    const std::lock_guard lock(mutex);
+    return asked;
   }
   void Step() {
     {
@@ -98,6 +98,7 @@ private:
   std::mutex mutex;
   std::condition_variable wake;
   int steps = 0;
+  std::vector<std::chrono::milliseconds> asked;
 };
 
 class EventLog final : public BootloaderEvents {
