@@ -297,6 +297,19 @@ TEST(SerialPort, CloseStopsAQuietPortAndItOpensAgain) {
   EXPECT_EQ(port->SetDtr(false), 0);
 }
 
+TEST(SerialPort, WhatWasWrittenWhileClosedIsNotSentAfterReopening) {
+  PtyPair pty;
+  Port port = MakePort(pty.DevicePath());
+  ASSERT_EQ(port->Open(), 1);
+  ASSERT_EQ(port->StartThreads(), 1);
+  ASSERT_EQ(port->Close(), 1);
+  EXPECT_EQ(port->Write("stale", 5), 5); // a poll or a click while the line is away
+  ASSERT_EQ(port->Open(), 1);
+  ASSERT_EQ(port->StartThreads(), 1);
+  EXPECT_EQ(port->Write("fresh", 5), 5);
+  EXPECT_EQ(pty.Receive(5, kDeadline), Bytes({'f', 'r', 'e', 's', 'h'}));
+}
+
 TEST(SerialPort, IdleAndUnpluggedPortsDoNotSpinAndCloseAndReopenStillWork) {
   auto pty = std::make_unique<PtyPair>();
   RecordingOwner owner;

@@ -1,4 +1,5 @@
 // Message boxes, dialog units and library loading.
+#include <QFontMetrics>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <thread>
@@ -54,6 +55,21 @@ TEST(DialogUnits, TemplateFontsAndUnitsFollowTheAverageCharacter) {
   EXPECT_EQ(a.right() + 1, b.left());
   EXPECT_EQ(a.bottom() + 1, b.top());
   EXPECT_EQ(units.x(-3), -units.x(3));
+}
+
+TEST(DialogUnits, TheHalvedAlphabetWidthIsRoundedNotCut) {
+  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  int odd = 0;
+  for (int pixels = 6; pixels <= 40; ++pixels) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixels);
+    const int twice = QFontMetrics(font).horizontalAdvance(alphabet) / 26;
+    if (twice % 2 == 1) {
+      ++odd;
+      EXPECT_EQ(lamp::DialogUnits(font).baseX(), twice / 2 + 1) << pixels << " pixels";
+    }
+  }
+  EXPECT_GT(odd, 0) << "no size with an odd width to round";
 }
 
 TEST(LibraryLoader, FindsLibrariesBesideTheProgramAndReportsFailures) {
