@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build test test-asan test-tsan bench run soak upgrade-soak fuzz \
-	windows test-windows clean package test-package screenshots
+	windows test-windows clean package test-package screenshots mutants
 
 all: build
 
@@ -97,4 +97,11 @@ screenshots: build
 	scripts/make-screenshots $(BUILD)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-windows build-package
+	rm -rf build build-asan build-tsan build-fuzz build-windows build-package build-mutants
+
+# Deliberate faults from tests/mutants.txt, one at a time, on a copy of the tree in build-mutants/;
+# prints those no test caught and the share killed. Not part of `make test`. MUTANTS=ID,ID runs a few.
+MUTANTS ?=
+
+mutants: deps
+	scripts/run-mutants --jobs $(JOBS) $(if $(MUTANTS),--only $(MUTANTS))
