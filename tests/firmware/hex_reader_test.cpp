@@ -60,6 +60,7 @@ TEST(HexReader, RecordRulesDecideWhetherTheFileLoads) {
       {"CR LF lines", ":0300300002337A1E\r\n:00000001FF\r\n", true},
       {"end-of-file record only", kEnd, true},
       {"wrong checksum", ":0300300002337A1F\n" + kEnd, false},
+      {"checksum off by 0x80", ":0300300002337A9E\n" + kEnd, false},
       {"line one character short", ":0300300002337A1\n" + kEnd, false},
       {"line one character long", ":0300300002337A1E0\n" + kEnd, false},
       {"no colon", "0300300002337A1E\n" + kEnd, false},
