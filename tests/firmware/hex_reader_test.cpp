@@ -201,23 +201,23 @@ TEST(HexReader, DataImageSizeIsTheNumberOfBytes) {
 // The image reaches from the base to the last byte the file stored: a gap in the file is part of
 // the image (erased bytes), and bytes written twice count once.
 TEST(HexReader, ImageSizeSpansGapsAndCountsOverlapsOnce) {
-  TempDir dir;
+  const lamp::test::TempFolder dir;
   std::string gapped;
   for (unsigned a = 0; a < 256; a += 16) {
     gapped += Data(a, 16) + Data(4096 + a, 16, 0x40);
   }
-  WriteFile(dir.path / "gapped.hex", gapped + kEnd);
-  WriteFile(dir.path / "overlap.hex", Data(0x1C00, 32) + Data(0x1C10, 32) + Data(0x1C00, 8) + kEnd);
+  lamp::test::WriteFile(dir.Path() / "gapped.hex", gapped + kEnd);
+  lamp::test::WriteFile(dir.Path() / "overlap.hex", Data(0x1C00, 32) + Data(0x1C10, 32) + Data(0x1C00, 8) + kEnd);
   ImageBuffer buffer;
   FirmwareImage image(buffer);
   for (ImageKind kind : {ImageKind::Program, ImageKind::Data}) {
-    ASSERT_TRUE(image.OpenFile(kind, dir.path / "gapped.hex"));
+    ASSERT_TRUE(image.OpenFile(kind, dir.Path() / "gapped.hex"));
     EXPECT_EQ(image.Size(), 4352u);
     EXPECT_EQ(buffer[255], 15);
     EXPECT_EQ(buffer[256], 0xFF);
     EXPECT_EQ(buffer[4095], 0xFF);
     EXPECT_EQ(buffer[4351], 0x4F);
-    ASSERT_TRUE(image.OpenFile(kind, dir.path / "overlap.hex"));
+    ASSERT_TRUE(image.OpenFile(kind, dir.Path() / "overlap.hex"));
     EXPECT_EQ(image.Size(), 48u);
     EXPECT_EQ(image.Base(), 0x1C00u);
   }
