@@ -158,10 +158,10 @@ bool FlashWrite(const std::vector<std::uint8_t>& image, const std::filesystem::p
     return false;
   }
   const std::string program = std::string(LAMP_BIN_DIR) + "/velora-flash";
-  const std::string port = (rig.folder / "velora").string();
+  const std::string port = (rig.folder.Path() / "velora").string();
   const std::string baud = std::to_string(kPacedBaud);
   const std::string file = hex.string();
-  const std::filesystem::path log = rig.folder / "flash.log";
+  const std::filesystem::path log = rig.folder.Path() / "flash.log";
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
