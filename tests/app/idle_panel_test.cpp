@@ -15,7 +15,7 @@
 #include "controls/text_label.h"
 #include "main_window.h"
 #include "platform/message_box.h"
-#include "pty_peer.h"
+#include "lamp_test/pty_peer.h"
 
 namespace lamp {
 namespace {
