@@ -31,6 +31,7 @@
 #include "platform/notify.h"
 #include "lamp_test/pty_peer.h"
 #include "settings/settings_dialogs.h"
+#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {
@@ -134,13 +135,7 @@ class GlyphTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(config.isValid());
-    QFile ini(QDir(config.path()).filePath(QStringLiteral("lamp.INI")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\n")
-                  .arg(QString::fromStdString(peer.SlavePath()))
-                  .toUtf8());
-    ini.close();
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    ASSERT_TRUE(test::WritePanelSettings(config.path(), peer.SlavePath()));
     for (OptionDialog which :
          {OptionDialog::Automode, OptionDialog::FanCtrl, OptionDialog::Rs232Setup,
           OptionDialog::Machine, OptionDialog::UserMode}) {

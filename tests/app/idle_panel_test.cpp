@@ -16,6 +16,7 @@
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "lamp_test/pty_peer.h"
+#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {
@@ -64,13 +65,7 @@ class IdlePanel : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(config.isValid());
-    QFile ini(QDir(config.path()).filePath(QStringLiteral("lamp.INI")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\n")
-                  .arg(QString::fromStdString(peer.SlavePath()))
-                  .toUtf8());
-    ini.close();
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    ASSERT_TRUE(test::WritePanelSettings(config.path(), peer.SlavePath()));
     window = std::make_unique<MainWindow>();
     window->Initialise();
     window->show();

@@ -23,6 +23,7 @@
 #include "main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
+#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {
@@ -59,14 +60,7 @@ class PanelTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(config.isValid());
-    QFile ini(QDir(config.path()).filePath(QStringLiteral("lamp.INI")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\nDATABIT=8\nPARITY=NONE\n"
-                             "STOPBIT=1\nFLOW=NONE\n")
-                  .arg(QString::fromStdString(peer.SlavePath()))
-                  .toUtf8());
-    ini.close();
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    ASSERT_TRUE(test::WritePanelSettings(config.path(), peer.SlavePath()));
   }
 
   void TearDown() override {

@@ -19,6 +19,7 @@
 #include "platform/notify.h"
 #include "sim/bootloader_device.h"
 #include "sim/simulator.h"
+#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {
@@ -45,14 +46,7 @@ protected:
     ASSERT_TRUE(simulator_->Start(&error)) << error;
 
     ASSERT_TRUE(config_.isValid());
-    QFile ini(QDir(config_.path()).filePath(QStringLiteral("lamp.INI")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\nDATABIT=8\nPARITY=NONE\n"
-                             "STOPBIT=1\nFLOW=NONE\n")
-                  .arg(QString::fromStdString((files_.Path() / "velora").string()))
-                  .toUtf8());
-    ini.close();
-    qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+    ASSERT_TRUE(test::WritePanelSettings(config_.path(), (files_.Path() / "velora").string()));
 
     MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, MakeBootloaderDialog);
     window_ = std::make_unique<MainWindow>();

@@ -22,6 +22,7 @@
 #include "lamp_test/operator_input.h"
 #include "settings/rs232_setup.h"
 #include "settings/settings_dialogs.h"
+#include "lamp_test/panel_settings.h"
 
 namespace lamp::test {
 
@@ -80,16 +81,9 @@ bool PlaceLink(const std::filesystem::path& link, const std::string& device) {
 }
 
 ProgramSetting::ProgramSetting(const std::string& port) {
-  QFile ini(QDir(config_.path()).filePath(QStringLiteral("lamp.INI")));
-  if (!ini.open(QIODevice::WriteOnly)) {
+  if (!test::WritePanelSettings(config_.path(), port)) {
     ADD_FAILURE() << "cannot write the settings file";
   }
-  ini.write(QStringLiteral("[SERIAL]\nPORT=%1\nBAUDRATE=115200\nDATABIT=8\nPARITY=NONE\n"
-                           "STOPBIT=1\nFLOW=NONE\n")
-                .arg(QString::fromStdString(port))
-                .toUtf8());
-  ini.close();
-  qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
   for (OptionDialog which : kSettingsDialogs) {
     MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
       return MakeSettingsDialog(which, host, parent);
