@@ -20,17 +20,18 @@
 #include <memory>
 #include <vector>
 
+#include "line_healer.h"
 #include "link/command_sender.h"
 #include "link/command_source.h"
 #include "link/machine_state.h"
 #include "link/panel_host.h"
+#include "link/protocol.h"
 #include "link/reply_applier.h"
 #include "link/reply_dispatcher.h"
 #include "link/reply_framer.h"
 #include "link/reply_panel.h"
 #include "link/reply_ring.h"
 #include "link/serial_data_handler.h"
-#include "line_healer.h"
 #include "panel_layout.h"
 #include "platform/library_loader.h"
 #include "platform/window.h"
@@ -49,15 +50,6 @@ class CBootloader;
 class CImageStatic;
 class CMyEdit;
 class TextLabel;
-
-inline constexpr int kLampButtonCount = 4;
-inline constexpr int kPanelButtonCount = 12;
-inline constexpr int kLeftButton = 4;
-inline constexpr int kRightButton = 5;
-inline constexpr int kUpButton = 6;
-inline constexpr int kDownButton = 7;
-inline constexpr int kResetButton = 10;
-inline constexpr int kOptionButton = 11;
 
 // Timers of the main window.
 inline constexpr int kHoldTimer = 1;

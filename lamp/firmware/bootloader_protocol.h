@@ -35,6 +35,8 @@
 #include <thread>
 #include <vector>
 
+#include <link/protocol.h>
+
 #include "firmware/bootloader_events.h"
 #include "firmware/firmware_image.h"
 #include "firmware/pacer.h"
@@ -44,8 +46,8 @@
 
 namespace lamp::firmware {
 
-inline constexpr std::array<std::uint8_t, 6> kEntryFrame = {0x5A, 0x06, 0x01, 0x90, 0x87, 0x03};
-inline constexpr std::array<std::uint8_t, 3> kBootHeader = {0x5A, 0x01, 0x90};
+inline constexpr auto kEntryFrame = kBootloaderEntryFrame;
+inline constexpr auto kBootHeader = kBootloaderHeader;
 
 inline constexpr std::uint8_t kBootIdentify = 0x80;
 inline constexpr std::uint8_t kBootWriteProgram = 0x81;

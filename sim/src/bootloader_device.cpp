@@ -4,12 +4,14 @@
 #include <array>
 #include <numeric>
 
+#include <link/protocol.h>
+
 #include "sim/simulator.h"
 
 namespace sim {
 namespace {
 
-constexpr std::array<std::uint8_t, 3> kHeader = {0x5A, 0x01, 0x90};
+constexpr auto kHeader = lamp::kBootloaderHeader;
 constexpr std::uint8_t kIdentify = 0x80;
 constexpr std::uint8_t kWriteProgram = 0x81;
 constexpr std::uint8_t kWriteData = 0x82;

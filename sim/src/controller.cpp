@@ -3,21 +3,22 @@
 #include <algorithm>
 #include <array>
 
+#include <link/protocol.h>
+
 namespace sim {
 
 namespace {
 
-constexpr std::uint8_t kStart = 0x5A;
-constexpr std::uint8_t kFixed = 0x01;
-constexpr std::uint8_t kEnd = 0x03;
-constexpr std::size_t kShortestFrame = 6;
+namespace command = lamp::command;
+using lamp::kFrameEnd;
+using lamp::kFrameFixed;
+using lamp::kFrameStart;
+
+constexpr std::size_t kShortestFrame = lamp::kEmptyFrameBytes;
 constexpr std::size_t kLongestFrame = 32;
 constexpr auto kFrameTimeout = std::chrono::milliseconds(200);
 
-constexpr std::uint8_t kReplyAutoStopped = 13;
-constexpr std::uint8_t kReplyAutoStep = 14;
-constexpr std::uint8_t kReplyOnOff = 17;
-constexpr std::uint8_t kUnsolicitedDirection = 0;
+constexpr std::uint8_t kUnsolicitedDirection = lamp::kWrite;
 
 constexpr int kModeBSteps = 32;
 
@@ -30,7 +31,7 @@ constexpr int kAmbient = 25;
 class Frame {
 public:
   Frame(std::uint8_t command, std::uint8_t direction)
-      : bytes_{kStart, 0, kFixed, command, direction} {}
+      : bytes_{kFrameStart, 0, kFrameFixed, command, direction} {}
   Frame& U8(int value) {
     bytes_.push_back(static_cast<std::uint8_t>(value & 0xFF));
     return *this;
@@ -41,14 +42,21 @@ public:
     return *this;
   }
   std::vector<std::uint8_t> Finish() {
-    bytes_.push_back(kEnd);
-    bytes_[1] = static_cast<std::uint8_t>(bytes_.size());
+    bytes_.push_back(kFrameEnd);
+    bytes_[lamp::kLengthOffset] = static_cast<std::uint8_t>(bytes_.size());
     return std::move(bytes_);
   }
 
 private:
   std::vector<std::uint8_t> bytes_;
 };
+
+// The frame that starts the bootloader, by its length, command and direction.
+bool IsBootloaderEntry(const std::vector<std::uint8_t>& frame) {
+  return frame.size() == lamp::kBootloaderEntryFrame.size() &&
+         frame[lamp::kCommandOffset] == lamp::kBootloaderCommand &&
+         frame[lamp::kDirectionOffset] == lamp::kBootloaderEntryDirection;
+}
 
 std::int16_t S16(const std::vector<std::uint8_t>& frame, std::size_t offset) {
   return static_cast<std::int16_t>(frame[offset] | (frame[offset + 1] << 8));
@@ -88,7 +96,7 @@ std::size_t Controller::OnBytes(std::span<const std::uint8_t> bytes, TimePoint n
   while (i < bytes.size()) {
     const std::uint8_t b = bytes[i];
     if (partial_.empty()) {
-      if (b == kStart) {
+      if (b == kFrameStart) {
         partial_.push_back(b);
       } else {
         skipped_.push_back(b);
@@ -110,7 +118,7 @@ std::size_t Controller::OnBytes(std::span<const std::uint8_t> bytes, TimePoint n
       }
       const std::vector<std::uint8_t> frame = std::move(partial_);
       partial_.clear();
-      const bool entry = frame.size() == 6 && frame[3] == 0x90 && frame[4] == 0x87;
+      const bool entry = IsBootloaderEntry(frame);
       HandleFrame(frame, now, line);
       if (entry) {
         return i;
@@ -137,29 +145,29 @@ void Controller::OnLineReset() {
 }
 
 void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint now, Line& line) {
-  if (frame[2] != kFixed || frame.back() != kEnd) {
+  if (frame[lamp::kFixedOffset] != kFrameFixed || frame.back() != kFrameEnd) {
     line.TraceReceived(frame, "malformed");
     return;
   }
   line.TraceReceived(frame, "frame");
-  const std::uint8_t command = frame[3];
-  const std::uint8_t direction = frame[4];
-  const bool write = direction == 0;
+  const std::uint8_t command = frame[lamp::kCommandOffset];
+  const std::uint8_t direction = frame[lamp::kDirectionOffset];
+  const bool write = direction == lamp::kWrite;
   const std::size_t payload = frame.size() - kShortestFrame;
-  const auto p = [&frame](std::size_t k) { return frame[5 + k]; };
-  const auto p16 = [&frame](std::size_t k) { return S16(frame, 5 + k); };
+  const auto p = [&frame](std::size_t k) { return frame[lamp::kPayloadOffset + k]; };
+  const auto p16 = [&frame](std::size_t k) { return S16(frame, lamp::kPayloadOffset + k); };
   if (write && command < kWritePayload.size() && payload < kWritePayload[command]) {
     line.TraceReceived(frame, "too short");
     return;
   }
 
-  if (command == 0x90 && direction == 0x87 && frame.size() == 6) {
+  if (IsBootloaderEntry(frame)) {
     line.SwitchTo(PersonalityKind::Bootloader);
     return;
   }
 
   switch (command) {
-  case 1:
+  case command::kLampSwitch:
     if (write) {
       if (state_.userMode == 0) {
         state_.lampMask = p(0);
@@ -169,7 +177,7 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     }
     Reply(command, direction, line);
     return;
-  case 2:
+  case command::kLampLevels:
     if (write) {
       for (std::size_t lamp = 0; lamp < 4; ++lamp) {
         state_.levels[lamp] = p16(2 * lamp);
@@ -177,13 +185,13 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     }
     Reply(command, direction, line);
     return;
-  case 3:
+  case command::kCursorDigit:
     if (write) {
       state_.cursorDigit = p(0);
     }
     Reply(command, direction, line);
     return;
-  case 4:
+  case command::kAutoRun:
     if (write) {
       const bool run = p(0) != 0;
       if (run && !state_.autoRunning) {
@@ -201,14 +209,14 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     }
     Reply(command, direction, line);
     return;
-  case 5:
+  case command::kOnOff:
     if (write) {
       // The panel's button state 0 means "on" (its caption reads ON).
       state_.powerOn = p(0) == 0;
     }
     Reply(command, direction, line);
     return;
-  case 6:
+  case command::kReset:
     if (write) {
       if (state_.autoRunning) {
         StopSequence(line);
@@ -218,28 +226,28 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
       state_.cursorDigit = 0;
       state_.powerOn = false;
       Reply(command, direction, line);
-      line.SendFrame(Frame(kReplyOnOff, kUnsolicitedDirection).U8(0).Finish());
+      line.SendFrame(Frame(command::kOnOffKey, kUnsolicitedDirection).U8(0).Finish());
       return;
     }
     Reply(command, direction, line);
     return;
-  case 7:
+  case command::kStatusPoll:
     Reply(command, direction, line);
     return;
-  case 8:
+  case command::kAutoKind:
     if (write) {
       state_.autoKind = p(0);
     }
     Reply(command, direction, line);
     return;
-  case 9:
+  case command::kFanTemperatures:
     if (write) {
       state_.fanStart = p(0);
       state_.fanOff = p(1);
     }
     Reply(command, direction, line);
     return;
-  case 10:
+  case command::kModeATable:
     if (write) {
       for (std::size_t lamp = 0; lamp < 4; ++lamp) {
         state_.modeAWait[lamp] = p16(2 * lamp);
@@ -247,14 +255,14 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
     }
     Reply(command, direction, line);
     return;
-  case 11:
+  case command::kModeBRange:
     if (write) {
       state_.modeBBegin = p(0);
       state_.modeBEnd = p(1);
     }
     Reply(command, direction, line);
     return;
-  case 12:
+  case command::kModeBTable:
     if (write) {
       if (p(0) < kModeBSteps) {
         for (std::size_t k = 0; k < 5; ++k) {
@@ -268,7 +276,7 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
       ReplyRow(command, direction, row, line);
     }
     return;
-  case 16:
+  case command::kSystemSetup:
     if (write) {
       const int row = p(0);
       if (row < 4 && payload < 7) {
@@ -291,13 +299,13 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
       ReplyRow(command, direction, row, line);
     }
     return;
-  case 18:
+  case command::kUserMode:
     if (write) {
       state_.userMode = p(0);
     }
     Reply(command, direction, line);
     return;
-  case 19:
+  case command::kUserTable:
     if (write) {
       state_.userMode = p(0);
       if (p(1) < 4) {
@@ -312,7 +320,7 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
       ReplyRow(command, direction, row, line);
     }
     return;
-  case 20:
+  case command::kSelectedUser:
     if (write) {
       if (p(0) < 4) {
         state_.selectedUser = p(0);
@@ -320,12 +328,12 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
       Reply(command, direction, line);
     }
     return;
-  case 21:
+  case command::kUserDialogClosed:
     if (write) {
       Reply(command, direction, line);
     }
     return;
-  case 22:
+  case command::kSelectedUserRow:
     if (write && p(0) < 4) {
       for (std::size_t k = 0; k < 4; ++k) {
         state_.userTable[p(0)][k] = p16(1 + 2 * k);
@@ -343,51 +351,51 @@ void Controller::HandleFrame(const std::vector<std::uint8_t>& frame, TimePoint n
 void Controller::Reply(std::uint8_t command, std::uint8_t direction, Line& line) {
   Frame frame(command, direction);
   switch (command) {
-  case 1:
+  case command::kLampSwitch:
     if (state_.userMode == 0) {
       frame.U8(state_.lampMask).U8(0);
     } else {
       frame.Le16(state_.userLampMask);
     }
     break;
-  case 2:
+  case command::kLampLevels:
     for (std::int16_t level : state_.levels) {
       frame.Le16(level);
     }
     break;
-  case 3:
+  case command::kCursorDigit:
     frame.U8(state_.cursorDigit);
     break;
-  case 4:
+  case command::kAutoRun:
     frame.U8(state_.autoRunning ? 1 : 0);
     break;
-  case 5:
+  case command::kOnOff:
     frame.U8(state_.powerOn ? 0 : 1);
     break;
-  case 7:
+  case command::kStatusPoll:
     frame.Le16(state_.temperature).U8(state_.fanOn ? 1 : 0);
     break;
-  case 8:
+  case command::kAutoKind:
     frame.U8(state_.autoKind);
     break;
-  case 9:
+  case command::kFanTemperatures:
     frame.U8(state_.fanStart).U8(state_.fanOff);
     break;
-  case 10:
+  case command::kModeATable:
     for (std::int16_t wait : state_.modeAWait) {
       frame.Le16(wait);
     }
     break;
-  case 11:
+  case command::kModeBRange:
     frame.U8(state_.modeBBegin).U8(state_.modeBEnd);
     break;
-  case 18:
+  case command::kUserMode:
     frame.U8(state_.userMode);
     break;
-  case 20:
+  case command::kSelectedUser:
     frame.U8(state_.selectedUser);
     break;
-  case 21:
+  case command::kUserDialogClosed:
     frame.U8(0);
     break;
   default:
@@ -399,13 +407,13 @@ void Controller::Reply(std::uint8_t command, std::uint8_t direction, Line& line)
 void Controller::ReplyRow(std::uint8_t command, std::uint8_t direction, int row, Line& line) {
   Frame frame(command, direction);
   switch (command) {
-  case 12:
+  case command::kModeBTable:
     frame.U8(row);
     for (std::int16_t value : state_.modeBTable[row]) {
       frame.Le16(value);
     }
     break;
-  case 16:
+  case command::kSystemSetup:
     frame.U8(row);
     if (row < 4) {
       for (std::int16_t value : state_.machineTable[row]) {
@@ -416,13 +424,13 @@ void Controller::ReplyRow(std::uint8_t command, std::uint8_t direction, int row,
       frame.Le16(state_.thermistorOffset);
     }
     break;
-  case 19:
+  case command::kUserTable:
     frame.U8(state_.userMode).U8(row);
     for (std::int16_t value : state_.userTable[row]) {
       frame.Le16(value);
     }
     break;
-  case 22:
+  case command::kSelectedUserRow:
     frame.U8(row);
     for (std::int16_t value : state_.userTable[row]) {
       frame.Le16(value);
@@ -451,16 +459,16 @@ void Controller::StartSequence(TimePoint now, Line& line) {
 }
 
 void Controller::ReportStep(TimePoint stepStart, Line& line) {
-  Frame frame(kReplyAutoStep, kUnsolicitedDirection);
+  Frame frame(command::kAutoStep, kUnsolicitedDirection);
   int wait = 0;
   if (runningKind_ == 1) {
-    frame.U8('B').U8(step_);
+    frame.U8(lamp::kModeBStep).U8(step_);
     for (int lamp = 0; lamp < 4; ++lamp) {
       frame.Le16(state_.modeBTable[step_][lamp]);
     }
     wait = state_.modeBTable[step_][4];
   } else {
-    frame.U8('A').U8(step_);
+    frame.U8(lamp::kModeAStep).U8(step_);
     wait = state_.modeAWait[step_];
   }
   line.SendFrame(frame.Finish());
@@ -470,7 +478,7 @@ void Controller::ReportStep(TimePoint stepStart, Line& line) {
 void Controller::StopSequence(Line& line) {
   state_.autoRunning = false;
   nextStep_ = TimePoint::max();
-  line.SendFrame(Frame(kReplyAutoStopped, kUnsolicitedDirection).U8(0).Finish());
+  line.SendFrame(Frame(command::kAutoStopped, kUnsolicitedDirection).U8(0).Finish());
 }
 
 void Controller::OnTime(TimePoint now, Line& line) {
@@ -518,7 +526,8 @@ void Controller::UpdateTemperature() {
 
 void Controller::PressOnOffKey(Line& line) {
   state_.powerOn = !state_.powerOn;
-  line.SendFrame(Frame(kReplyOnOff, kUnsolicitedDirection).U8(state_.powerOn ? 1 : 0).Finish());
+  line.SendFrame(
+      Frame(command::kOnOffKey, kUnsolicitedDirection).U8(state_.powerOn ? 1 : 0).Finish());
 }
 
 } // namespace sim

@@ -10,12 +10,13 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <link/protocol.h>
+
 namespace sim {
 
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
-constexpr std::uint8_t kStart = 0x5A;
 // Anything longer than this has waited far too long for a reader; it is dropped as lost.
 constexpr std::size_t kOutputLimit = 1 << 20;
 constexpr auto kLongestSleep = std::chrono::milliseconds(500);
@@ -41,8 +42,7 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options)), controller_(options_.second), pacer_(options_.baud),
-      inputPacer_(options_.baud),
-      random_(options_.seed) {}
+      inputPacer_(options_.baud), random_(options_.seed) {}
 
 Simulator::~Simulator() {
   Stop();
@@ -187,7 +187,7 @@ void Simulator::SendFrame(std::vector<std::uint8_t> frame) {
     std::uint8_t b;
     do {
       b = static_cast<std::uint8_t>(random_());
-    } while (b == kStart);
+    } while (b == lamp::kFrameStart);
     return b;
   };
   TimePoint release = now_ + options_.delay;
@@ -202,7 +202,7 @@ void Simulator::SendFrame(std::vector<std::uint8_t> frame) {
     pending_.push_back({release, std::move(noise), "noise"});
   }
   if (Chance(options_.overlong)) {
-    std::vector<std::uint8_t> overlong = {kStart, 24};
+    std::vector<std::uint8_t> overlong = {lamp::kFrameStart, 24};
     while (overlong.size() < 24) {
       overlong.push_back(noiseByte());
     }
@@ -319,7 +319,8 @@ void Simulator::ReadMaster() {
   const bool paced = options_.baud != 0;
   // A bounded number of reads per pass keeps the loop's other duties going under a flood.
   for (int reads = 0; reads < 16; ++reads) {
-    const std::size_t room = paced ? kInputLimit - std::min(kInputLimit, input_.size()) : kReadChunk;
+    const std::size_t room =
+        paced ? kInputLimit - std::min(kInputLimit, input_.size()) : kReadChunk;
     if (room == 0) {
       return;
     }

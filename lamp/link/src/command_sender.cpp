@@ -7,14 +7,11 @@
 #include <comlane/serial_port.h>
 
 #include "link/decimal_text.h"
+#include "link/protocol.h"
 
 namespace lamp {
 
 namespace {
-
-constexpr std::uint8_t kStart = 0x5A;
-constexpr std::uint8_t kFixed = 0x01;
-constexpr std::uint8_t kEnd = 0x03;
 
 constexpr int kModeBRows = 32;
 constexpr int kMachineLampRows = 4;
@@ -26,11 +23,11 @@ void SleepFor(std::chrono::milliseconds duration) {
 
 } // namespace
 
-// One command frame under construction; the longest command frame has 17 bytes.
+// One command frame under construction.
 class CommandSender::Frame {
 public:
   Frame(std::uint8_t command, std::int8_t direction)
-      : bytes_{kStart, 0, kFixed, command, static_cast<std::uint8_t>(direction)} {}
+      : bytes_{kFrameStart, 0, kFrameFixed, command, static_cast<std::uint8_t>(direction)} {}
 
   void U8(std::int32_t value) { bytes_[size_++] = LowByte(value); }
   void Le16(std::int32_t value) {
@@ -42,15 +39,15 @@ public:
 
   // Puts the length and the end byte in place.
   void Finish() {
-    bytes_[size_++] = kEnd;
-    bytes_[1] = static_cast<std::uint8_t>(size_);
+    bytes_[size_++] = kFrameEnd;
+    bytes_[kLengthOffset] = static_cast<std::uint8_t>(size_);
   }
   [[nodiscard]] const std::uint8_t* data() const { return bytes_.data(); }
   [[nodiscard]] std::int32_t size() const { return static_cast<std::int32_t>(size_); }
 
 private:
-  std::array<std::uint8_t, 20> bytes_{};
-  std::size_t size_ = 5;
+  std::array<std::uint8_t, kLongestCommandBytes> bytes_{};
+  std::size_t size_ = kPayloadOffset;
 };
 
 CommandSender::CommandSender(MachineState& state, CommandSource& source, PollTimer& pollTimer,
@@ -59,7 +56,7 @@ CommandSender::CommandSender(MachineState& state, CommandSource& source, PollTim
       pause_(pause ? std::move(pause) : Pause(SleepFor)) {}
 
 void CommandSender::SendCommand(std::uint8_t command, std::int8_t direction) {
-  if (command != kStatusPoll) {
+  if (command != command::kStatusPoll) {
     pollTimer_.StopPoll();
   }
   Build(command, direction);
@@ -67,18 +64,19 @@ void CommandSender::SendCommand(std::uint8_t command, std::int8_t direction) {
 }
 
 void CommandSender::SendStateReadBack() {
-  for (std::uint8_t command : {18, 1, 2, 3, 8}) {
-    SendCommand(command, 1);
+  for (std::uint8_t number : {command::kUserMode, command::kLampSwitch, command::kLampLevels,
+                              command::kCursorDigit, command::kAutoKind}) {
+    SendCommand(number, kRead);
   }
 }
 
 void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
-  const bool write = direction == 0;
+  const bool write = direction == kWrite;
   Frame frame(command, direction);
   const auto dialog = [this](SetupDialog which) { return source_.OpenDialog(which); };
 
   switch (command) {
-  case 1:
+  case command::kLampSwitch:
     if (write) {
       if (state_.userMode.load() == 0) {
         frame.U8(state_.lampMask.load());
@@ -88,31 +86,31 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
       }
     }
     break;
-  case 2:
+  case command::kLampLevels:
     if (write) {
       for (int lamp = 0; lamp < 4; ++lamp) {
         frame.Le16(source_.Level(lamp));
       }
     }
     break;
-  case 3:
+  case command::kCursorDigit:
     frame.U8(source_.CursorDigit(0));
     break;
-  case 4:
+  case command::kAutoRun:
     frame.U8(state_.autoRunning.load());
     break;
-  case 5:
+  case command::kOnOff:
     frame.U8(source_.OnOffState());
     break;
-  case 6:
-  case 7:
+  case command::kReset:
+  case command::kStatusPoll:
     break;
-  case 8:
+  case command::kAutoKind:
     if (write) {
       frame.U8(state_.autoKind.load());
     }
     break;
-  case 9: {
+  case command::kFanTemperatures: {
     const DialogData* fan = dialog(SetupDialog::FanCtrl);
     if (fan == nullptr) {
       return;
@@ -123,7 +121,7 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
     }
     break;
   }
-  case 10: {
+  case command::kModeATable: {
     const DialogData* automode = dialog(SetupDialog::Automode);
     if (automode == nullptr) {
       return;
@@ -135,7 +133,7 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
     }
     break;
   }
-  case 11: {
+  case command::kModeBRange: {
     const DialogData* automode = dialog(SetupDialog::Automode);
     if (automode == nullptr) {
       return;
@@ -146,12 +144,12 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
     }
     break;
   }
-  case 12:
-  case 16:
-  case 19: {
-    const SetupDialog which = command == 12   ? SetupDialog::Automode
-                              : command == 16 ? SetupDialog::Machine
-                                              : SetupDialog::UserMode;
+  case command::kModeBTable:
+  case command::kSystemSetup:
+  case command::kUserTable: {
+    const SetupDialog which = command == command::kModeBTable    ? SetupDialog::Automode
+                              : command == command::kSystemSetup ? SetupDialog::Machine
+                                                                 : SetupDialog::UserMode;
     const DialogData* table = dialog(which);
     if (table == nullptr) {
       return;
@@ -162,12 +160,12 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
     }
     break;
   }
-  case 18:
+  case command::kUserMode:
     if (write) {
       frame.U8(state_.userMode.load());
     }
     break;
-  case 20: {
+  case command::kSelectedUser: {
     const DialogData* users = dialog(SetupDialog::UserMode);
     if (users == nullptr || !write) {
       return;
@@ -175,13 +173,13 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
     frame.U8(users->SelectedUser());
     break;
   }
-  case 21:
+  case command::kUserDialogClosed:
     if (!write) {
       return;
     }
     frame.U8(0);
     break;
-  case 22: {
+  case command::kSelectedUserRow: {
     const DialogData* users = dialog(SetupDialog::UserMode);
     if (users == nullptr || !write) {
       return;
@@ -202,7 +200,7 @@ void CommandSender::Build(std::uint8_t command, std::int8_t direction) {
 
 void CommandSender::WriteTableBurst(std::uint8_t command, std::int8_t direction,
                                     const DialogData& dialog) {
-  if (command == 12) {
+  if (command == command::kModeBTable) {
     for (int row = 0; row < kModeBRows; ++row) {
       Frame frame(command, direction);
       frame.U8(row);
@@ -215,7 +213,7 @@ void CommandSender::WriteTableBurst(std::uint8_t command, std::int8_t direction,
     }
     return;
   }
-  if (command == 16) {
+  if (command == command::kSystemSetup) {
     for (int row = 0; row < kMachineLampRows; ++row) {
       Frame frame(command, direction);
       frame.U8(row);
@@ -233,7 +231,7 @@ void CommandSender::WriteTableBurst(std::uint8_t command, std::int8_t direction,
     Write(thermistor);
     return;
   }
-  // Command 19: the user table, each frame carrying the user-mode switch.
+  // The user table, each frame carrying the user-mode switch.
   for (int row = 0; row < kUserRows; ++row) {
     Frame frame(command, direction);
     frame.U8(state_.userMode.load());

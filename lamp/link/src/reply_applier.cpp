@@ -3,15 +3,12 @@
 #include <cstdio>
 
 #include "link/decimal_text.h"
+#include "link/protocol.h"
 
 namespace lamp {
 
 namespace {
 
-constexpr int kCommandOffset = 3;
-constexpr int kPayloadOffset = 5;
-constexpr std::uint8_t kModeA = 0x41;
-constexpr std::uint8_t kModeB = 0x42;
 const char* const kDegreeCelsius = "\u2103";
 
 // Payload byte k of an entry. Entries are 20 bytes; indices past the end read as 0.
@@ -35,7 +32,7 @@ std::string Format(const char* format, std::int32_t value) {
 void ReplyApplier::Apply(const ReplyRing::Slot& entry) {
   panel_.EndLevelEdit();
   switch (entry[kCommandOffset]) {
-  case 1:
+  case command::kLampSwitch:
     if (state_.userMode.load() == 0) {
       state_.lampMask.store(P(entry, 0));
     } else {
@@ -43,55 +40,55 @@ void ReplyApplier::Apply(const ReplyRing::Slot& entry) {
     }
     panel_.RefreshLampButtons();
     break;
-  case 2:
+  case command::kLampLevels:
     for (int lamp = 0; lamp < 4; ++lamp) {
       panel_.ShowLevel(lamp, S16(entry, 2 * lamp));
     }
     break;
-  case 3:
+  case command::kCursorDigit:
     panel_.SetCursorDigits(P(entry, 0));
     panel_.PlaceCursorMarker();
     break;
-  case 7:
+  case command::kStatusPoll:
     panel_.SetTemperatureText(Format("%02d", S16(entry, 0)) + kDegreeCelsius);
     panel_.SetFanText(P(entry, 2) != 0 ? "ON" : "OFF");
     break;
-  case 8:
+  case command::kAutoKind:
     state_.autoKind.store(P(entry, 0));
     break;
-  case 9:
+  case command::kFanTemperatures:
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::FanCtrl)) {
       dialog->SetFieldText(0, Format("%02d", P(entry, 0)));
       dialog->SetFieldText(1, Format("%02d", P(entry, 1)));
     }
     break;
-  case 10:
+  case command::kModeATable:
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::Automode)) {
       for (int row = 0; row < 4; ++row) {
         dialog->SetCellText(row, 1, Format("%d", S16(entry, 2 * row)));
       }
     }
     break;
-  case 11:
+  case command::kModeBRange:
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::Automode)) {
       dialog->SetFieldText(0, Format("%d", P(entry, 0)));
       dialog->SetFieldText(1, Format("%d", P(entry, 1)));
     }
     break;
-  case 12:
+  case command::kModeBTable:
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::Automode)) {
       for (int k = 0; k < 5; ++k) {
         dialog->SetCellText(P(entry, 0), k + 1, Format("%d", S16(entry, 1 + 2 * k)));
       }
     }
     break;
-  case 13:
+  case command::kAutoStopped:
     AutoStopped(entry);
     break;
-  case 14:
+  case command::kAutoStep:
     AutoRunning(entry);
     break;
-  case 16:
+  case command::kSystemSetup:
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::Machine)) {
       const int row = P(entry, 0);
       if (row < 4) {
@@ -103,7 +100,7 @@ void ReplyApplier::Apply(const ReplyRing::Slot& entry) {
       }
     }
     break;
-  case 17:
+  case command::kOnOffKey:
     state_.syncingButtons.store(true);
     if (P(entry, 0) == 0) {
       panel_.SetButtonCaption(kOnOffButton, "OFF");
@@ -114,10 +111,10 @@ void ReplyApplier::Apply(const ReplyRing::Slot& entry) {
     }
     state_.syncingButtons.store(false);
     break;
-  case 18:
+  case command::kUserMode:
     state_.userMode.store(P(entry, 0));
     break;
-  case 19:
+  case command::kUserTable:
     state_.userMode.store(P(entry, 0));
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::UserMode)) {
       dialog->CheckRadio(kUserModeDisableRadio, kUserModeEnableRadio,
@@ -127,7 +124,7 @@ void ReplyApplier::Apply(const ReplyRing::Slot& entry) {
       }
     }
     break;
-  case 22:
+  case command::kSelectedUserRow:
     if (ReplyDialog* dialog = panel_.OpenReplyDialog(SetupDialog::UserMode)) {
       dialog->SetSelectedUser(P(entry, 0));
       for (int k = 0; k < 4; ++k) {
@@ -165,7 +162,7 @@ void ReplyApplier::AutoRunning(const ReplyRing::Slot& entry) {
   state_.autoRunning.store(1);
   SetAutoButton(0);
   const std::uint8_t kind = P(entry, 0);
-  if (kind == kModeA) {
+  if (kind == kModeAStep) {
     panel_.SetStatusText("Auto mode [ A ] Running.....");
     for (int lamp = 0; lamp < 4; ++lamp) {
       panel_.PressButton(lamp, 0);
@@ -174,7 +171,7 @@ void ReplyApplier::AutoRunning(const ReplyRing::Slot& entry) {
     if (current < 4 && (state_.lampMask.load() & (1u << current)) == 0) {
       panel_.PressButton(current, 1);
     }
-  } else if (kind == kModeB) {
+  } else if (kind == kModeBStep) {
     char text[48];
     std::snprintf(text, sizeof text, "Auto mode [ B ] %02d Running.....", P(entry, 1));
     panel_.SetStatusText(text);

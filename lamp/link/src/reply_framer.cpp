@@ -2,13 +2,11 @@
 
 #include <cstring>
 
+#include "link/protocol.h"
+
 namespace lamp {
 
 namespace {
-constexpr std::uint8_t kStart = 0x5A;
-constexpr std::uint8_t kFixed = 0x01;
-constexpr std::uint8_t kEnd = 0x03;
-
 // Lengths of frames that are kept as received, and so must look like the controller's.
 constexpr bool Checked(std::uint8_t length) {
   return length >= 3 && length < ReplyRing::kSlotSize;
@@ -20,14 +18,14 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
   while (i < count) {
     if (mode_ == Mode::Hunting) {
       // Noise between frames is skipped up to the next start byte in one go.
-      const void* start = std::memchr(bytes + i, kStart, count - i);
+      const void* start = std::memchr(bytes + i, kFrameStart, count - i);
       if (start == nullptr) {
         return;
       }
       i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(start) - bytes) + 1;
       ReplyRing::Slot& slot = ring_.FillSlot();
       slot.fill(0);
-      slot[0] = kStart;
+      slot[0] = kFrameStart;
       stored_ = 1;
       mode_ = Mode::Length;
       continue;
@@ -35,7 +33,7 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
     const std::uint8_t b = bytes[i];
     ReplyRing::Slot& slot = ring_.FillSlot();
     if (mode_ == Mode::Length) {
-      slot[1] = b;
+      slot[kLengthOffset] = b;
       expected_ = b;
       stored_ = 2;
       mode_ = Mode::Body;
@@ -47,7 +45,7 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
       Commit();
       continue;
     }
-    if (stored_ == 2 && b != kFixed && Checked(expected_)) {
+    if (stored_ == kFixedOffset && b != kFrameFixed && Checked(expected_)) {
       // Not a frame: the start byte was noise. This byte is looked at again while hunting, so
       // that a frame right behind the noise is kept. (The length byte, below 20, is no start.)
       Reset();
@@ -62,7 +60,7 @@ void ReplyFramer::Feed(const std::uint8_t* bytes, std::size_t count) noexcept {
     } else if (stored_ == expected_) {
       // A frame without its end byte in place is not what the controller sent: like an
       // over-long one, it becomes an empty entry.
-      if (Checked(expected_) && b != kEnd) {
+      if (Checked(expected_) && b != kFrameEnd) {
         slot.fill(0);
       }
       Commit();

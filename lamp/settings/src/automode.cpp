@@ -54,7 +54,7 @@ void CAutomode::OnInitDialog() {
     MakeField(i, kBeginId + i, box, backgrounds[n], QColor(42, 116, 179), font);
     label.translate(64, 0);
   }
-  Host().SendCommand(11, kRead);
+  Host().SendCommand(command::kModeBRange, kRead);
 
   MakeGrid(kGridId, QRect(13, 64, w - 26, h - 96), {}, {});
   if (Host().State().autoKind.load() == 1) {
@@ -85,7 +85,7 @@ void CAutomode::BuildModeA() {
   for (int column = 0; column < 2; ++column) {
     grid_->SetColumnWidth(column, grid_->ClientWidth() / 2);
   }
-  Host().SendCommand(10, kRead);
+  Host().SendCommand(command::kModeATable, kRead);
 }
 
 void CAutomode::BuildModeB() {
@@ -105,8 +105,8 @@ void CAutomode::BuildModeB() {
   for (int column = 0; column < titles.size(); ++column) {
     grid_->SetColumnWidth(column, grid_->ClientWidth() / 6);
   }
-  Host().SendCommand(11, kRead);
-  Host().SendCommand(12, kRead);
+  Host().SendCommand(command::kModeBRange, kRead);
+  Host().SendCommand(command::kModeBTable, kRead);
 }
 
 void CAutomode::SwitchMode(int kind) {
@@ -130,23 +130,23 @@ void CAutomode::OnButton(int index) {
   const bool modeB = Host().State().autoKind.load() == 1;
   if (index == 0) {
     if (modeB) {
-      Host().SendCommand(11, kRead);
+      Host().SendCommand(command::kModeBRange, kRead);
       PauseBriefly();
-      Host().SendCommand(12, kRead);
+      Host().SendCommand(command::kModeBTable, kRead);
     } else {
-      Host().SendCommand(10, kRead);
+      Host().SendCommand(command::kModeATable, kRead);
     }
     return;
   }
   Host().State().autoKind.store(modeB ? 1 : 0);
-  Host().SendCommand(8, kWrite);
+  Host().SendCommand(command::kAutoKind, kWrite);
   PauseBriefly();
   if (modeB) {
-    Host().SendCommand(11, kWrite);
+    Host().SendCommand(command::kModeBRange, kWrite);
     PauseBriefly();
-    Host().SendCommand(12, kWrite);
+    Host().SendCommand(command::kModeBTable, kWrite);
   } else {
-    Host().SendCommand(10, kWrite);
+    Host().SendCommand(command::kModeATable, kWrite);
   }
 }
 

@@ -30,11 +30,11 @@ void CFanCtrl::OnInitDialog() {
   }
 
   MakeReadWriteButtons(QRect(w - 144, h - 32, 72, 32), QRect(w - 72, h - 32, 72, 32));
-  Host().SendCommand(9, 1);
+  Host().SendCommand(command::kFanTemperatures, kRead);
 }
 
 void CFanCtrl::OnButton(int index) {
-  Host().SendCommand(9, index == 0 ? 1 : 0);
+  Host().SendCommand(command::kFanTemperatures, index == 0 ? kRead : kWrite);
 }
 
 } // namespace lamp

@@ -18,11 +18,11 @@ void CMachine::OnInitDialog() {
             QStringLiteral("LAMP4"), QStringLiteral("Thermistor")});
   const int top = h - 32;
   MakeReadWriteButtons(QRect(w - 256, top, 128, h - top), QRect(w - 128, top, 128, h - top));
-  Host().SendCommand(16, 1);
+  Host().SendCommand(command::kSystemSetup, kRead);
 }
 
 void CMachine::OnButton(int index) {
-  Host().SendCommand(16, index == 0 ? 1 : 0);
+  Host().SendCommand(command::kSystemSetup, index == 0 ? kRead : kWrite);
 }
 
 int CMachine::EditModeFor(int row, int column) {

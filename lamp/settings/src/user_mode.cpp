@@ -35,7 +35,7 @@ CUserMode::CUserMode(PanelHost& host, QWidget* parent)
 CUserMode::~CUserMode() {
   // The controller hears of the close box once more when the window is gone.
   if (closedByCloseBox_ && ClosedWithHostAlive()) {
-    Host().SendCommand(21, kWrite);
+    Host().SendCommand(command::kUserDialogClosed, kWrite);
   }
 }
 
@@ -48,25 +48,25 @@ void CUserMode::OnInitDialog() {
            {QStringLiteral("USER1"), QString(), QString(), QString()});
   const int top = grid_->geometry().bottom() + 1;
   MakeReadWriteButtons(QRect(w - 243, top, 114, h - top), QRect(w - 128, top, 114, h - top));
-  Host().SendCommand(19, kRead);
+  Host().SendCommand(command::kUserTable, kRead);
 }
 
 void CUserMode::OnButton(int index) {
-  Host().SendCommand(19, index == 0 ? kRead : kWrite);
+  Host().SendCommand(command::kUserTable, index == 0 ? kRead : kWrite);
 }
 
 void CUserMode::OnEscape() {
-  Host().SendCommand(21, kWrite);
+  Host().SendCommand(command::kUserDialogClosed, kWrite);
 }
 
 void CUserMode::OnCloseBox() {
-  Host().SendCommand(21, kWrite);
+  Host().SendCommand(command::kUserDialogClosed, kWrite);
   closedByCloseBox_ = true;
 }
 
 void CUserMode::SwitchUserMode(int on) {
   Host().State().userMode.store(on);
-  Host().SendCommand(18, kWrite);
+  Host().SendCommand(command::kUserMode, kWrite);
   Host().SendStateReadBack();
   Host().RefreshLampButtons();
 }
@@ -106,7 +106,7 @@ LResult CUserMode::OnCellChanged(WParam, LParam lParam) {
   const int mode = grid_->editMode();
   if (mode == kEditBox) {
     if (userModeOn) {
-      Host().SendCommand(22, kWrite);
+      Host().SendCommand(command::kSelectedUserRow, kWrite);
     }
   } else if (mode != 0) {
     const auto* item = reinterpret_cast<const ListItem*>(lParam);
@@ -120,7 +120,7 @@ LResult CUserMode::OnCellChanged(WParam, LParam lParam) {
     }
     selectedUser_ = user;
     if (userModeOn) {
-      Host().SendCommand(20, kWrite);
+      Host().SendCommand(command::kSelectedUser, kWrite);
     }
   }
   return 0;

@@ -1,8 +1,7 @@
 #pragma once
 // SendCommand: the one operation that builds controller command frames.
 //
-// Frame: 5A, total length, 01, command, direction (0 write, 1 read), payload, 03; no checksum;
-// 16-bit values little-endian two's complement. The caller names only the command and the
+// Frame: see link/protocol.h. The caller names only the command and the
 // direction; the payload comes from MachineState, from the main panel and from the open setup
 // dialogs (CommandSource). The frames go to the serial port's Write, which queues them.
 //
@@ -15,6 +14,7 @@
 
 #include "link/command_source.h"
 #include "link/machine_state.h"
+#include "link/protocol.h"
 
 namespace comlane {
 class SerialPort;
@@ -28,7 +28,7 @@ public:
   using Pause = std::function<void(std::chrono::milliseconds)>;
 
   static constexpr int kPollPeriodMs = 500;
-  static constexpr std::uint8_t kStatusPoll = 7;
+  static constexpr std::uint8_t kStatusPoll = command::kStatusPoll;
 
   // `pause` defaults to sleeping the calling thread.
   CommandSender(MachineState& state, CommandSource& source, PollTimer& pollTimer, Pause pause = {});

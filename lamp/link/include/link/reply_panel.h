@@ -8,12 +8,9 @@
 #include <string>
 
 #include "link/command_source.h"
+#include "link/protocol.h"
 
 namespace lamp {
-
-// Panel button indices.
-inline constexpr int kAutoButton = 8;
-inline constexpr int kOnOffButton = 9;
 
 // Control IDs of the user mode dialog's "Disable" and "Enable" radio buttons (one group).
 inline constexpr int kUserModeDisableRadio = 1032;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "link/panel_host.h"
+#include "link/protocol.h"
 #include "platform/window.h"
 #include "platform/window_handle.h"
 
@@ -33,10 +34,6 @@ class QRadioButton;
 namespace lamp {
 
 class TextLabel;
-
-// Directions of SendCommand.
-inline constexpr std::int8_t kWrite = 0;
-inline constexpr std::int8_t kRead = 1;
 
 class SettingsDialog : public Dialog {
 public:
