@@ -132,6 +132,8 @@ CBootloader::CBootloader(QWidget* parent, Host host)
   onMessage(WM_WRITER_EVENT, &CBootloader::OnWriterEvent);
 
   entryPause_.setSingleShot(true);
+  // A coarse timer may run out up to 5 % early; the bootloader needs the whole second to start.
+  entryPause_.setTimerType(Qt::PreciseTimer);
   entryPause_.setInterval(std::chrono::milliseconds(firmware::kEntryPause));
   QObject::connect(&entryPause_, &QTimer::timeout, this, [this] { protocol_.FinishEntry(); });
 

@@ -7,6 +7,8 @@
 // after a read there (docs/screens).
 
 #include <gtest/gtest.h>
+#include <mutex>
+#include <optional>
 
 #include <QAction>
 #include <QLabel>
@@ -423,16 +425,36 @@ TEST_F(FirmwareUpgradeTest, ImagesReachTheDeviceAtTheirOwnAddresses) {
   EXPECT_EQ(eeprom[0x17F], 0xFF);
 }
 
-TEST_F(FirmwareUpgradeTest, MenuItemsByTheirTextsRunAWriteUnderTheOneSecondBlockTimer) {
-  // A bootloader that never acknowledges a block: the write shows its progress and Cancel, runs
-  // timer 10 with its period of one second, and ends on its own after the time-out.
+TEST_F(FirmwareUpgradeTest, MenuItemsByTheirTextsEnterAfterASecondAndWriteUnderTheBlockTimer) {
+  // "Jump Boot Program" leaves the bootloader a second to start before asking who it is: the
+  // simulator stamps the first request it takes. A bootloader that never acknowledges a block:
+  // the write shows its progress and Cancel, runs timer 10 with its period of one second, and
+  // ends on its own after the time-out.
+  struct FirstRequest {
+    std::mutex mutex;
+    std::optional<std::chrono::steady_clock::time_point> at;
+  };
+  auto firstRequest = std::make_shared<FirstRequest>();
+  sim::SimulatorOptions options;
+  options.trace = [firstRequest](const std::string& line) {
+    if (line.find("(request)") != std::string::npos) {
+      std::lock_guard lock(firstRequest->mutex);
+      firstRequest->at = firstRequest->at.value_or(std::chrono::steady_clock::now());
+    }
+  };
   sim::BootloaderSettings device;
   device.neverAcknowledge = true;
-  ASSERT_NO_FATAL_FAILURE(Connect(device));
+  ASSERT_NO_FATAL_FAILURE(Connect(device, options));
   CBootloader* dialog = OpenDialog();
+  const auto jumped = std::chrono::steady_clock::now();
   ASSERT_TRUE(Choose("&Command", "Jump &Boot Program"));
   ASSERT_TRUE(WaitFor([&] { return dialog->Protocol().Ready(); }));
   EXPECT_EQ(Value(0), "ATmega128");
+  {
+    std::lock_guard lock(firstRequest->mutex);
+    ASSERT_TRUE(firstRequest->at.has_value());
+    EXPECT_GE(*firstRequest->at - jumped, 1000ms);
+  }
 
   nextFile_ = files_.Write("velora.eep", test::HexText(0, test::Pattern(1000, 3)));
   ASSERT_TRUE(Choose("&File", "Open &Data(EEPROM) File"));
