@@ -130,6 +130,17 @@ TEST_F(ControllerTest, GarbageIsSkippedAndFramesAroundItAreAnswered) {
   stream.insert(stream.end(), {0x5A, 0x06, 0x01, 0x02, 0x00, 0x03}); // write without levels
   EXPECT_EQ(Send(stream).size(), 1u);
 
+  // The longest frame is 32 bytes: a poll padded to 32 is answered, one padded to 33 is not.
+  const auto padded = [&poll](std::uint8_t length) {
+    Bytes frame(poll.begin(), poll.end() - 1);
+    frame[1] = length;
+    frame.resize(length - 1, 0x00);
+    frame.push_back(0x03);
+    return frame;
+  };
+  EXPECT_EQ(Send(padded(32)).size(), 1u);
+  EXPECT_TRUE(Send(padded(33)).empty());
+
   // Half a frame that stalls is forgotten; the next frame is answered.
   EXPECT_TRUE(Send({0x5A, 0x06, 0x01}, t0).empty());
   EXPECT_EQ(Send(poll, t0 + 1s).size(), 1u);
