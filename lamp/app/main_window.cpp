@@ -28,8 +28,7 @@
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
 #include "firmware/bootloader.h"
-#include "image_files.h"
-#include "lamp_res/artwork.h"
+#include "lamp_res/art_files.h"
 #include "link/decimal_text.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"
@@ -86,22 +85,6 @@ template <class Fn> Fn Factory(const LoadedLibrary& library, const char* symbol)
   return reinterpret_cast<Fn>(FindSymbol(library, symbol).address);
 }
 
-// Cuts an artwork strip into its cells, with the strip's see-through colour masked out.
-std::vector<QPixmap> CutStrip(const lamp_res::Strip& strip) {
-  std::vector<QPixmap> cells;
-  const QImage image(ImagePath(QString::fromLatin1(strip.file)));
-  if (image.isNull()) {
-    return cells;
-  }
-  const QColor transparent(strip.transparent.r, strip.transparent.g, strip.transparent.b);
-  for (int x = 0; x + strip.cellWidth <= image.width(); x += strip.cellWidth) {
-    QPixmap cell = QPixmap::fromImage(image.copy(x, 0, strip.cellWidth, strip.cellHeight));
-    cell.setMask(cell.createMaskFromColor(transparent, Qt::MaskInColor));
-    cells.push_back(cell);
-  }
-  return cells;
-}
-
 QPixmap Cell(const std::vector<QPixmap>& cells, std::size_t index) {
   return index < cells.size() ? cells[index] : QPixmap();
 }
@@ -144,8 +127,8 @@ MainWindow::MainWindow(QWidget* parent, Freeze freeze)
   const DialogUnits units(dialogFont);
   setFixedSize(units.size(287, 280));
   QIcon icon;
-  icon.addFile(ImagePath(QString::fromLatin1(lamp_res::kAppIconSmall.file)));
-  icon.addFile(ImagePath(QString::fromLatin1(lamp_res::kAppIcon.file)));
+  icon.addFile(lamp_res::ArtworkPath(lamp_res::kAppIconSmall.file));
+  icon.addFile(lamp_res::ArtworkPath(lamp_res::kAppIcon.file));
   setWindowIcon(icon);
 
   // The template's controls, at their template positions until the layout moves them.
@@ -301,10 +284,10 @@ void MainWindow::MakeDisplays() {
 
 void MainWindow::MakeButtons() {
   const auto make = Factory<knoblet::BtnClassFn>(knoblet_, "BtnClass");
-  lampImages_ = CutStrip(lamp_res::kLampButtons);
-  userImages_ = CutStrip(lamp_res::kUserButtons);
-  const std::vector<QPixmap> arrows = CutStrip(lamp_res::kArrows);
-  const std::vector<QPixmap> commands = CutStrip(lamp_res::kCommands);
+  lampImages_ = lamp_res::CutStrip(lamp_res::kLampButtons);
+  userImages_ = lamp_res::CutStrip(lamp_res::kUserButtons);
+  const std::vector<QPixmap> arrows = lamp_res::CutStrip(lamp_res::kArrows);
+  const std::vector<QPixmap> commands = lamp_res::CutStrip(lamp_res::kCommands);
   const int firstLineBottom = RectOf(firstLine_).bottom;
 
   auto create = [&](int i, const QString& caption, unsigned kind) -> knoblet::ButtonObject* {
@@ -687,7 +670,8 @@ void MainWindow::SerialPortReopened() {
 }
 
 CBootloader* MainWindow::OpenBootloader() const {
-  return dynamic_cast<CBootloader*>(dialogs_[static_cast<std::size_t>(OptionDialog::Bootloader)].data());
+  return dynamic_cast<CBootloader*>(
+      dialogs_[static_cast<std::size_t>(OptionDialog::Bootloader)].data());
 }
 
 void MainWindow::ClosePort() {
@@ -937,7 +921,8 @@ void MainWindow::onTimer(int id) {
     break;
   case kLineStatusTimer:
     killTimer(kLineStatusTimer);
-    if (statusLabel_ != nullptr && statusLabel_->GetCaption() == QString::fromLatin1(kLineBackText)) {
+    if (statusLabel_ != nullptr &&
+        statusLabel_->GetCaption() == QString::fromLatin1(kLineBackText)) {
       ClearStatus();
     }
     break;
@@ -1189,7 +1174,7 @@ void MainWindow::MoveTo(QWidget* widget, const PixelRect& rect) {
 
 void MainWindow::SetImage(CImageStatic* picture, const QString& name) {
   if (picture != nullptr) {
-    picture->SetImageFile(ImagePath(name));
+    picture->SetImageFile(lamp_res::ArtworkPath(name));
   }
 }
 

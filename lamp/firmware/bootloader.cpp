@@ -18,7 +18,7 @@
 #include <chrono>
 #include <comlane/serial_port.h>
 #include <knoblet/button_object.h>
-#include <lamp_res/artwork.h>
+#include <lamp_res/art_files.h>
 #include <wndmsg/messages.h>
 
 #include "controls/text_label.h"
@@ -56,32 +56,12 @@ QRect FromEdges(int left, int top, int right, int bottom) {
   return QRect(left, top, right - left, bottom - top);
 }
 
-QString ArtworkPath(const char* file) {
-  const QStringList folders = {QCoreApplication::applicationDirPath() + QStringLiteral("/res"),
-                               QStringLiteral(LAMP_RES_INSTALL_DIR), QStringLiteral(LAMP_RES_DIR)};
-  for (const QString& folder : folders) {
-    const QString path = folder + QLatin1Char('/') + QLatin1String(file);
-    if (QFile::exists(path)) {
-      return path;
-    }
-  }
-  return {};
-}
-
 // The fourteen 16 x 16 images of the tool-bar strip, magenta transparent; empty when the strip
 // cannot be read.
 std::vector<QIcon> ToolBarImages() {
-  const lamp_res::Strip& strip = lamp_res::kToolBar;
-  const QImage image(ArtworkPath(strip.file));
-  if (image.isNull()) {
-    return {};
-  }
-  QPixmap pixmap = QPixmap::fromImage(image);
-  pixmap.setMask(pixmap.createMaskFromColor(
-      QColor(strip.transparent.r, strip.transparent.g, strip.transparent.b), Qt::MaskInColor));
   std::vector<QIcon> icons;
-  for (int x = 0; x + strip.cellWidth <= pixmap.width(); x += strip.cellWidth) {
-    icons.emplace_back(pixmap.copy(x, 0, strip.cellWidth, strip.cellHeight));
+  for (const QPixmap& cell : lamp_res::CutStrip(lamp_res::kToolBar)) {
+    icons.emplace_back(cell);
   }
   return icons;
 }

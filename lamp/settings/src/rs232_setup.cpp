@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <comlane/serial_port.h>
+#include <lamp_res/art_files.h>
 #include <thread>
 
 #include "controls/text_label.h"
@@ -132,7 +133,7 @@ void CRs232Setup::Selected(int list, int item) {
 }
 
 void CRs232Setup::MakeButtons() {
-  const std::vector<QPixmap> images = LoadButtonStrip(QStringLiteral("bmp_ok_cancel.bmp"), 32, 32);
+  const std::vector<QPixmap> images = lamp_res::CutStrip(lamp_res::kOkCancel);
   const auto image = [&images](std::size_t i) { return i < images.size() ? images[i] : QPixmap(); };
   ButtonLook look;
   look.points = 12;

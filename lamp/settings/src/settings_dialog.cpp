@@ -2,15 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
-#include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
 #include <cstdint>
 #include <knoblet/button_object.h>
+#include <lamp_res/art_files.h>
 #include <wndmsg/messages.h>
 
 #include "controls/text_label.h"
@@ -23,7 +21,6 @@ namespace lamp {
 namespace {
 
 const QColor kPlainGround(254, 254, 254);
-const QColor kMagenta(255, 0, 255);
 const QColor kWhite(255, 255, 255);
 constexpr int kGradientBase = 205;
 
@@ -44,38 +41,11 @@ int GradientChannel(int y, int height, int base) {
   return (250 - MulDiv(y, 255 - base, 2 * height)) & 0xFF;
 }
 
-QString ArtworkPath(const QString& name) {
-  const QString programFolder = QApplication::applicationDirPath();
-  const QStringList folders = {QDir::currentPath(), programFolder + QStringLiteral("/res"),
-                               programFolder + QStringLiteral("/../share/lamp")};
-  for (const QString& folder : folders) {
-    const QString path = folder + QLatin1Char('/') + name;
-    if (QFileInfo::exists(path)) {
-      return path;
-    }
-  }
-  return name;
-}
-
 } // namespace
 
 QColor GradientRowColour(int y, int height, const QColor& base) {
   return QColor(GradientChannel(y, height, base.red()), GradientChannel(y, height, base.green()),
                 GradientChannel(y, height, base.blue()));
-}
-
-std::vector<QPixmap> LoadButtonStrip(const QString& name, int cellWidth, int cellHeight) {
-  std::vector<QPixmap> cells;
-  const QImage strip(ArtworkPath(name));
-  if (strip.isNull()) {
-    return cells;
-  }
-  for (int x = 0; x + cellWidth <= strip.width(); x += cellWidth) {
-    QPixmap cell = QPixmap::fromImage(strip.copy(x, 0, cellWidth, cellHeight));
-    cell.setMask(cell.createMaskFromColor(kMagenta, Qt::MaskInColor));
-    cells.push_back(cell);
-  }
-  return cells;
 }
 
 SettingsDialog::SettingsDialog(PanelHost& host, OptionDialog which, QWidget* parent,
@@ -176,7 +146,7 @@ QRadioButton* SettingsDialog::MakeRadio(const QString& text, const QRect& rect) 
 }
 
 void SettingsDialog::MakeReadWriteButtons(const QRect& read, const QRect& write) {
-  const std::vector<QPixmap> images = LoadButtonStrip(QStringLiteral("bmp_read_write.bmp"), 32, 32);
+  const std::vector<QPixmap> images = lamp_res::CutStrip(lamp_res::kReadWrite);
   const auto image = [&images](std::size_t i) { return i < images.size() ? images[i] : QPixmap(); };
   const QRect provisional(QPoint(110, 270), QPoint(189, 301));
   const QRect places[2] = {read, write};

@@ -126,9 +126,4 @@ private:
 // integer and kept in 8 bits.
 [[nodiscard]] QColor GradientRowColour(int y, int height, const QColor& base);
 
-// Cuts the strip file `name` (looked up in the working directory, then in the program's artwork
-// folders) into `cellWidth` x `cellHeight` images with magenta transparent. Empty when missing.
-[[nodiscard]] std::vector<QPixmap> LoadButtonStrip(const QString& name, int cellWidth,
-                                                   int cellHeight);
-
 } // namespace lamp
