@@ -5,13 +5,15 @@
 # package's /usr/lib/<triplet>), the loader finds them without a run path, and Debian's rules
 # forbid one.
 list(FIND CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES "${CMAKE_INSTALL_FULL_LIBDIR}" lamp_system_libdir)
-foreach(program lamp velora-flash)
-  if(TARGET ${program} AND lamp_system_libdir EQUAL -1)
+set(lamp_programs velora-flash)
+if(LAMP_QT)
+  list(APPEND lamp_programs lamp)
+endif()
+foreach(program ${lamp_programs})
+  if(lamp_system_libdir EQUAL -1)
     set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
     target_link_options(${program} PRIVATE LINKER:--enable-new-dtags)
   endif()
 endforeach()
 
-if(TARGET velora-sim)
-  install(TARGETS velora-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS velora-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
