@@ -191,6 +191,7 @@ void MainWindow::Initialise() {
     segmenta_ = {};
     MessageBox(nullptr, QStringLiteral("Segmenta.Dll\n File not found."));
   } else {
+    controls_.SetDisplayLibrary(segmenta_);
     MakeDisplays();
   }
 
@@ -199,6 +200,7 @@ void MainWindow::Initialise() {
     knoblet_ = {};
     MessageBox(nullptr, QStringLiteral("Knoblet.Dll\n File not found."));
   } else {
+    controls_.SetButtonLibrary(knoblet_);
     MakeButtons();
   }
 
@@ -243,9 +245,8 @@ void MainWindow::LayoutHeader() {
 }
 
 void MainWindow::MakeDisplays() {
-  const auto make = Factory<segmenta::DigitalCharClassFn>(segmenta_, "DigitalCharClass");
   for (int i = 0; i < 4; ++i) {
-    segmenta::DigitDisplay* display = make();
+    segmenta::DigitDisplay* display = controls_.MakeDisplay();
     if (display == nullptr) {
       continue;
     }
@@ -283,7 +284,6 @@ void MainWindow::MakeDisplays() {
 }
 
 void MainWindow::MakeButtons() {
-  const auto make = Factory<knoblet::BtnClassFn>(knoblet_, "BtnClass");
   lampImages_ = lamp_res::CutStrip(lamp_res::kLampButtons);
   userImages_ = lamp_res::CutStrip(lamp_res::kUserButtons);
   const std::vector<QPixmap> arrows = lamp_res::CutStrip(lamp_res::kArrows);
@@ -291,7 +291,7 @@ void MainWindow::MakeButtons() {
   const int firstLineBottom = RectOf(firstLine_).bottom;
 
   auto create = [&](int i, const QString& caption, unsigned kind) -> knoblet::ButtonObject* {
-    knoblet::ButtonObject* button = make();
+    knoblet::ButtonObject* button = controls_.MakeButton();
     if (button == nullptr) {
       return nullptr;
     }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "controls/control_factory.h"
 #include "line_healer.h"
 #include "link/command_sender.h"
 #include "link/command_source.h"
@@ -141,7 +142,7 @@ public:
   void SendStateReadBack() override;
   [[nodiscard]] MachineState& State() override { return state_; }
   [[nodiscard]] comlane::SerialPort* SerialPort() override;
-  [[nodiscard]] void* KnobletModule() override { return knoblet_.handle; }
+  [[nodiscard]] ControlFactory& Controls() override { return controls_; }
   void DialogClosed(OptionDialog which) override;
 
   // SerialPortOwner: after the serial port setup reopened the port, drop a reply frame cut off
@@ -232,6 +233,8 @@ private:
   LoadedLibrary segmenta_;
   LoadedLibrary knoblet_;
   LoadedLibrary comlane_;
+  // Makes the buttons and displays of the panel and of the dialogs it opens.
+  LibraryControls controls_;
   std::array<segmenta::DigitDisplay*, 4> displays_{};
   std::array<knoblet::ButtonObject*, kPanelButtonCount> buttons_{};
   std::vector<QPixmap> lampImages_;

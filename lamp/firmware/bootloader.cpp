@@ -21,6 +21,7 @@
 #include <lamp_res/art_files.h>
 #include <wndmsg/messages.h>
 
+#include "controls/control_factory.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
 #include "firmware/bootloader_menu.h"
@@ -28,7 +29,6 @@
 #include "link/panel_host.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"
-#include "platform/library_loader.h"
 #include "platform/notify.h"
 
 namespace lamp {
@@ -69,7 +69,7 @@ std::vector<QIcon> ToolBarImages() {
 } // namespace
 
 QWidget* MakeBootloaderDialog(PanelHost& host, QWidget* parent) {
-  return new CBootloader(parent, {host.SerialPort(), host.KnobletModule(),
+  return new CBootloader(parent, {host.SerialPort(), &host.Controls(),
                                   [&host] { host.DialogClosed(OptionDialog::Bootloader); }});
 }
 
@@ -279,16 +279,8 @@ void CBootloader::MakeProgressBar() {
 }
 
 void CBootloader::MakeCancelButton() {
-  if (host_.knobletModule == nullptr) {
-    return;
-  }
-  LoadedLibrary knoblet;
-  knoblet.handle = host_.knobletModule;
-  const FoundSymbol factory = FindSymbol(knoblet, "BtnClass");
-  if (!factory) {
-    return;
-  }
-  knoblet::ButtonObject* button = reinterpret_cast<knoblet::BtnClassFn>(factory.address)();
+  knoblet::ButtonObject* button =
+      host_.controls != nullptr ? host_.controls->MakeButton() : nullptr;
   if (button == nullptr ||
       button->Create(QStringLiteral("Cancel"), knoblet::kStylePush | knoblet::kStyleCentred,
                      FromEdges(110, 270, 190, 302), this, firmware::kCancelButtonId) == 0) {

@@ -50,6 +50,7 @@ class ButtonObject;
 
 namespace lamp {
 
+class ControlFactory;
 class PanelHost;
 class TextLabel;
 
@@ -64,8 +65,8 @@ public:
     // The program's serial port; the dialog writes the bootloader protocol to it. Null: nothing
     // is sent.
     comlane::SerialPort* port = nullptr;
-    // The loaded push-button library (dlopen handle); null: no Cancel button.
-    void* knobletModule = nullptr;
+    // Makes the Cancel button; null: no Cancel button.
+    ControlFactory* controls = nullptr;
     // Called when the dialog closes and again when it is destroyed, so that the main window
     // clears its reference (and forwards no more bytes); not called once the parent window has
     // begun closing itself. May be empty.

@@ -33,7 +33,7 @@ using test::WaitFor;
 class FirmwareDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    dialog_ = new CBootloader(nullptr, {nullptr, test::KnobletModule(), [this] { ++closed_; }});
+    dialog_ = new CBootloader(nullptr, {nullptr, test::Controls(), [this] { ++closed_; }});
     dialog_->SetFileChooser([this](QWidget*, const QString& filter) {
       filters_.push_back(filter);
       return nextFile_;

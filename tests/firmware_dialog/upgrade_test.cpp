@@ -86,8 +86,8 @@ protected:
 
   // Opens the dialog as the option menu does.
   CBootloader* OpenDialog() {
-    auto* dialog = new CBootloader(
-        nullptr, {port_, test::KnobletModule(), [this] { panel_.dialog = nullptr; }});
+    auto* dialog =
+        new CBootloader(nullptr, {port_, test::Controls(), [this] { panel_.dialog = nullptr; }});
     dialog->SetFileChooser([this](QWidget*, const QString&) { return nextFile_; });
     panel_.dialog = dialog;
     dialog->show();

@@ -34,7 +34,7 @@ DialogHost::DialogHost(const std::string& device, bool withButtons)
     return serialData_.OnSerialData(wParam, lParam, nullptr);
   });
   if (withButtons) {
-    knoblet_ = LoadProgramLibrary(LAMP_BIN_DIR "/libknoblet.so");
+    controls_.SetButtonLibrary(LoadProgramLibrary(LAMP_BIN_DIR "/libknoblet.so"));
   }
   port_ = Rs232Class();
   port_->portName = device;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/control_factory.h"
 #include "lamp_test/pty_pair.h"
 #include "link/command_sender.h"
 #include "link/panel_host.h"
@@ -72,7 +73,7 @@ public:
   [[nodiscard]] MachineState& State() override { return state_; }
   void RefreshLampButtons() override { ++refreshes; }
   [[nodiscard]] comlane::SerialPort* SerialPort() override { return port_; }
-  [[nodiscard]] void* KnobletModule() override { return knoblet_.handle; }
+  [[nodiscard]] ControlFactory& Controls() override { return controls_; }
   void DialogClosed(OptionDialog which) override;
 
   // SerialPortOwner.
@@ -111,7 +112,7 @@ private:
   CommandSender sender_;
   ReplyApplier applier_{state_, *this};
   comlane::SerialPort* port_ = nullptr;
-  LoadedLibrary knoblet_;
+  LibraryControls controls_;
   std::array<QPointer<QWidget>, kOptionDialogCount> dialogs_{};
 };
 

@@ -11,10 +11,10 @@
 #include <lamp_res/art_files.h>
 #include <wndmsg/messages.h>
 
+#include "controls/control_factory.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
 #include "platform/dialog_units.h"
-#include "platform/library_loader.h"
 
 namespace lamp {
 
@@ -98,15 +98,7 @@ QRect SettingsDialog::UnitsRect(int x, int y, int width, int height) const {
 knoblet::ButtonObject* SettingsDialog::MakeButton(const QString& caption, const QRect& provisional,
                                                   int id, int index, const QPixmap& up,
                                                   const QPixmap& down, const ButtonLook& look) {
-  void* module = host_.KnobletModule();
-  if (module == nullptr) {
-    return nullptr;
-  }
-  LoadedLibrary library;
-  library.handle = module;
-  const auto factory =
-      reinterpret_cast<knoblet::BtnClassFn>(FindSymbol(library, "BtnClass").address);
-  knoblet::ButtonObject* button = factory != nullptr ? factory() : nullptr;
+  knoblet::ButtonObject* button = host_.Controls().MakeButton();
   if (button == nullptr) {
     return nullptr;
   }

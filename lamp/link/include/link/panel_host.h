@@ -15,6 +15,8 @@ class SerialPort;
 
 namespace lamp {
 
+class ControlFactory;
+
 // The six dialogs of the option menu, in the order of its menu commands 10000 to 10005.
 enum class OptionDialog { Automode, FanCtrl, Rs232Setup, Machine, Bootloader, UserMode };
 inline constexpr int kOptionDialogCount = 6;
@@ -47,9 +49,8 @@ public:
   virtual void RefreshLampButtons() = 0;
   // The program's one serial-port object; null when the serial library is missing.
   [[nodiscard]] virtual comlane::SerialPort* SerialPort() = 0;
-  // The push-button library as loaded (a dlopen handle, for dlsym of "BtnClass"); null when it
-  // is missing.
-  [[nodiscard]] virtual void* KnobletModule() = 0;
+  // Makes the outside libraries' buttons and displays for the dialog (controls/control_factory.h).
+  [[nodiscard]] virtual ControlFactory& Controls() = 0;
   // A dialog calls this when it closes, so that the main window clears its reference. A dialog
   // object that is deleted clears the reference as well.
   virtual void DialogClosed(OptionDialog which) = 0;
