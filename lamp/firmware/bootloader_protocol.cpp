@@ -16,7 +16,23 @@ std::uint8_t SumOf(const std::uint8_t* bytes, std::size_t count) {
 
 BootloaderProtocol::BootloaderProtocol(FirmwareImage& workImage, Writer send, Pacer& workerPacer,
                                        BootloaderEvents& window)
-    : image(workImage), writer(std::move(send)), pacer(workerPacer), events(window) {}
+    : image(workImage), writer(std::move(send)), pacer(workerPacer), events(window) {
+  // A reply's kind tells its length, except for read blocks, whose length the device's page bytes
+  // give and the read request announced.
+  collector.SetFraming(kBootHeader, [](std::uint8_t kind, std::int32_t announced) {
+    switch (kind) {
+    case kBootIdentify:
+      return std::int32_t{kIdentifyReplyBytes};
+    case kBootWriteProgram:
+    case kBootWriteData:
+      return kWriteAckBytes;
+    case kBootJumpApplication:
+      return kJumpAckBytes;
+    default:
+      return announced;
+    }
+  });
+}
 
 BootloaderProtocol::~BootloaderProtocol() {
   Close();

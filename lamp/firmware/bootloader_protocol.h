@@ -10,7 +10,9 @@
 //   request                               5A 01 90 <sub-command>
 //   write block                           address (2 bytes, MSB first), n image bytes, checksum
 //                                         (sum of the n bytes mod 256); after the last: FF FF
-//   replies                               5A 01 90 <sub-command> ..., cut by the expected length
+//   replies                               5A 01 90 <sub-command> ..., cut by the expected length;
+//                                         an identify reply (16) or acknowledgement (5) that
+//                                         comes unasked for is cut by its own length
 //   read answer                           5A 01 90 <83 or 84> <06 ACK or 15 NAK>
 //
 // Threads. Every operation except the accessors belongs to the user-interface thread. The class

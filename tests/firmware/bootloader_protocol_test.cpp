@@ -72,6 +72,51 @@ TEST_F(BootloaderProtocolTest, RepliesAreCutByLengthAndCheckedForTheirHeader) {
   EXPECT_EQ(protocol.Target().Descriptor().pageBytes, 256);
 }
 
+// The identify request goes out every 250 ms until the answer has been taken, so a device (or
+// a host) slower than that gets asked twice and the second answer comes after the first has made
+// the device ready. Noise on the line and an acknowledgement of a write that has ended come too.
+// None of them may cost the reply awaited, nor shift where every later reply is cut.
+TEST_F(BootloaderProtocolTest, StrayBytesAndUnaskedRepliesDoNotCostTheReplyAwaited) {
+  protocol.BeginEntry();
+  protocol.FinishEntry();
+  ASSERT_TRUE(line.WaitFor(10));
+  Bytes stray = {0x00, 0x13, 0xFF};
+  const Bytes lateAck = Ack(0x81, 0x06);
+  stray.insert(stray.end(), lateAck.begin(), lateAck.end());
+  Feed(stray);
+  Feed(IdentifyReply(0x9702, 256));
+  ASSERT_TRUE(protocol.Ready());
+
+  // The second identify answer arrives after the read request: the first block is still taken
+  // and answered, and so is the next.
+  ASSERT_TRUE(protocol.StartRead(ImageKind::Program));
+  const std::size_t start = line.Size();
+  Bytes late = IdentifyReply(0x9702, 256);
+  const Bytes page0 = ReadBlock(0x83, 0, Pattern(256, 3));
+  late.insert(late.end(), page0.begin(), page0.end());
+  Feed(late);
+  Feed(ReadBlock(0x83, 1, Pattern(256, 4)));
+  EXPECT_EQ(line.Slice(start, 15), Bytes({0x5A, 0x01, 0x90, 0x83, 0x06, //
+                                          0x5A, 0x01, 0x90, 0x83, 0x06}));
+  EXPECT_EQ(buffer[0], 3);
+  EXPECT_EQ(buffer[256], 4);
+  EXPECT_TRUE(protocol.Ready());
+  Feed(ReadBlock(0x83, 0xFFFF, Bytes(256, 0)));
+  EXPECT_TRUE(image.Loaded(ImageKind::Program));
+
+  // During a write the late answer neither ends the write nor hides an acknowledgement.
+  image.SetLoaded(ImageKind::Program, 512, 0);
+  const std::size_t writeStart = line.Size();
+  ASSERT_TRUE(protocol.StartWrite(ImageKind::Program));
+  ASSERT_TRUE(line.WaitFor(writeStart + 4 + 259));
+  Feed(IdentifyReply(0x9702, 256));
+  Feed(Ack(0x81, 0x06));
+  ASSERT_TRUE(line.WaitFor(writeStart + 4 + 2 * 259));
+  Feed(Ack(0x81, 0x06));
+  EXPECT_TRUE(Eventually([&] { return !protocol.WorkerRunning(); }));
+  EXPECT_EQ(protocol.LastOutcome()->end, TransferEnd::Finished);
+}
+
 TEST_F(BootloaderProtocolTest, DataImageIsWrittenInBlocksOf128) {
   Identify();
   const Bytes data = Pattern(1000, 3);
@@ -319,4 +364,17 @@ TEST(ReplyCollector, NeverHoldsMoreThanItsBuffer) {
   collector.Add(junk.data(), junk.size(), count);
   EXPECT_LE(collector.ReceivedCount(), kReplyBufferBytes);
   EXPECT_GT(replies, 0) << "collection starts afresh after the drop";
+
+  // With the framing known, bytes that cannot begin a reply are not kept either, and a reply
+  // following them is found.
+  ReplyCollector framed;
+  framed.SetFraming({0x5A, 0x01, 0x90},
+                    [](std::uint8_t, std::int32_t announced) { return announced; });
+  framed.SetExpectedLength(5);
+  replies = 0;
+  framed.Add(junk.data(), junk.size(), count);
+  EXPECT_LE(framed.ReceivedCount(), 1);
+  const Bytes ack = Ack(0x81, 0x06);
+  framed.Add(ack.data(), ack.size(), count);
+  EXPECT_EQ(replies, 1);
 }
