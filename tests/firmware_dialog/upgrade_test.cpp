@@ -11,6 +11,7 @@
 #include <optional>
 
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -158,6 +159,22 @@ protected:
   }
 
   [[nodiscard]] QString Value(int row) const { return panel_.dialog->Label(7 + row)->GetCaption(); }
+
+  // The ink of the status line as drawn: red for a transfer that stopped short, green for one
+  // that finished.
+  [[nodiscard]] QString StatusInk() const {
+    const QImage image = panel_.dialog->StatusLine()->grab().toImage();
+    int red = 0;
+    int green = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        red += c.red() > 110 && c.green() < 50 && c.blue() < 50 ? 1 : 0;
+        green += c.green() > 70 && c.red() < 40 && c.blue() < 40 ? 1 : 0;
+      }
+    }
+    return red > green ? QStringLiteral("red") : green > red ? QStringLiteral("green") : QString();
+  }
 
   test::HexFolder files_;
   Panel panel_;
@@ -331,6 +348,7 @@ TEST_F(FirmwareUpgradeTest, StatusLineTellsHowEachTransferEnded) {
   ASSERT_TRUE(EnterBootloader());
   Open(ImageKind::Program, test::Pattern(10 * 256, 4), "ten.hex");
   EXPECT_EQ(WriteAndWait(ImageKind::Program), "Write stopped at page 3 (block 4 of 10): refused.");
+  EXPECT_EQ(StatusInk(), "red");
 
   TearDown();
   sim::SimulatorOptions slow;
@@ -340,6 +358,7 @@ TEST_F(FirmwareUpgradeTest, StatusLineTellsHowEachTransferEnded) {
   ASSERT_TRUE(EnterBootloader());
   Open(ImageKind::Program, test::Pattern(10 * 256, 4), "ten.hex");
   EXPECT_EQ(WriteAndWait(ImageKind::Program), "Write finished: 10 pages.");
+  EXPECT_EQ(StatusInk(), "green");
   Command(firmware::kCmdReadProgram);
   ASSERT_TRUE(WaitFor([&] { return dialog->Image().Loaded(ImageKind::Program); }, 60s));
   ASSERT_TRUE(TransferEnds());

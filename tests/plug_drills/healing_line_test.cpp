@@ -11,10 +11,10 @@
 #include <knoblet/button_object.h>
 #include <segmenta/digit_display.h>
 
-#include "lamp_test/operator_input.h"
 #include "controls/text_label.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"
+#include "lamp_test/operator_input.h"
 #include "plug_rig.h"
 
 namespace lamp::test {
@@ -56,10 +56,9 @@ bool StartsWithReadBack(const std::vector<std::string>& frames) {
   if (frames.size() < std::size(kReadBack)) {
     return false;
   }
-  return std::equal(std::begin(kReadBack), std::end(kReadBack), frames.begin(),
-                    [](const char* read, const std::string& frame) {
-                      return frame.compare(6, 8, read) == 0;
-                    });
+  return std::equal(
+      std::begin(kReadBack), std::end(kReadBack), frames.begin(),
+      [](const char* read, const std::string& frame) { return frame.compare(6, 8, read) == 0; });
 }
 
 bool ShowsLine(MainWindow& window, const char* text) {
@@ -95,8 +94,11 @@ TEST(HealingLine, PulledWhilePollingThePanelReconnectsByItselfAndEndsAtTheMachin
   ASSERT_TRUE(rig.PullPlug(3s));
   // Nothing reaches the controller from here until the adapter is back.
   const std::size_t mark = rig.Received().size();
-  ASSERT_TRUE(WaitFor([&] { return ShowsLine(window, kLineLostText); }));
+  ASSERT_TRUE(WaitFor([&] { return ShowsLine(window, "LINE LOST"); }));
   EXPECT_TRUE(window.LineLost());
+  // The panel tries the port again once a second.
+  EXPECT_TRUE(window.timerRunning(kLineRetryTimer));
+  EXPECT_EQ(window.timerInterval(kLineRetryTimer), 1000);
   // The operator clicks lamp 1 meanwhile: the panel shows it, the machine never gets it.
   QTest::mouseClick(window.Button(0)->window, Qt::LeftButton);
   EXPECT_EQ(window.State().lampMask.load() & 1u, 1u);
@@ -107,7 +109,8 @@ TEST(HealingLine, PulledWhilePollingThePanelReconnectsByItselfAndEndsAtTheMachin
 
   ASSERT_TRUE(rig.WaitForReplug());
   ASSERT_TRUE(WaitFor([&] { return !window.LineLost(); }, kReconnectDeadline));
-  EXPECT_TRUE(ShowsLine(window, kLineBackText));
+  EXPECT_TRUE(ShowsLine(window, "LINE BACK"));
+  EXPECT_FALSE(window.timerRunning(kLineRetryTimer));
   EXPECT_TRUE(WaitFor([&] { return StartsWithReadBack(FramesSince(rig, mark)); }))
       << ::testing::PrintToString(FramesSince(rig, mark));
   EXPECT_TRUE(WaitFor([&] { return PanelMatchesMachine(rig); }));
