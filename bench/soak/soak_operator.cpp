@@ -9,7 +9,7 @@
 #include "knoblet/button_object.h"
 #include "link/panel_host.h"
 #include "link/reply_panel.h"
-#include "main_window.h"
+#include "app/main_window.h"
 #include "platform/notify.h"
 #include "settings/automode.h"
 

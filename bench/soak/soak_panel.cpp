@@ -25,11 +25,10 @@
 #include <string_view>
 #include <vector>
 
-#include "firmware/bootloader.h"
-#include "main_window.h"
+#include "app/lamp_app.h"
+#include "app/main_window.h"
 #include "platform/gui_calls.h"
 #include "platform/message_box.h"
-#include "settings/settings_dialogs.h"
 #include "soak_operator.h"
 #include "soak_verdict.h"
 
@@ -69,19 +68,6 @@ bool Parse(int argc, char** argv, Options& options) {
   return argc % 2 == 1 && !options.trace.empty();
 }
 
-void RegisterOptionDialogs() {
-  for (lamp::OptionDialog which :
-       {lamp::OptionDialog::Automode, lamp::OptionDialog::FanCtrl, lamp::OptionDialog::Rs232Setup,
-        lamp::OptionDialog::Machine, lamp::OptionDialog::UserMode}) {
-    lamp::MainWindow::SetOptionDialogFactory(which,
-                                             [which](lamp::PanelHost& host, QWidget* parent) {
-                                               return lamp::MakeSettingsDialog(which, host, parent);
-                                             });
-  }
-  lamp::MainWindow::SetOptionDialogFactory(lamp::OptionDialog::Bootloader,
-                                           lamp::MakeBootloaderDialog);
-}
-
 // Qt's messages go to the error output as usual, except the offscreen platform's note that it
 // cannot raise a window, which comes each time a dialog opens.
 void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -117,7 +103,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "soak: message box: %s\n", request.text.toLocal8Bit().constData());
     return lamp::MessageBoxResult::Ok;
   }));
-  RegisterOptionDialogs();
 
   const Clock::time_point start = Clock::now();
   soak::SimTraceTally trace(options.trace);
@@ -142,7 +127,7 @@ int main(int argc, char** argv) {
   int rounds = 0;
   std::map<std::string, int> misses;
   {
-    lamp::MainWindow window;
+    lamp::MainWindow window({.dialogs = lamp::ProgramOptionDialogs()});
     window.Initialise();
     window.show();
     if (!window.DispatcherRunning()) {

@@ -24,13 +24,12 @@
 #include <set>
 
 #include "controls/text_label.h"
-#include "firmware/bootloader.h"
-#include "main_window.h"
+#include "app/lamp_app.h"
+#include "app/main_window.h"
 #include "platform/log_font.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
 #include "lamp_test/pty_peer.h"
-#include "settings/settings_dialogs.h"
 #include "lamp_test/panel_settings.h"
 
 namespace lamp {
@@ -136,20 +135,6 @@ protected:
   void SetUp() override {
     ASSERT_TRUE(config.isValid());
     ASSERT_TRUE(test::WritePanelSettings(config.path(), peer.SlavePath()));
-    for (OptionDialog which :
-         {OptionDialog::Automode, OptionDialog::FanCtrl, OptionDialog::Rs232Setup,
-          OptionDialog::Machine, OptionDialog::UserMode}) {
-      MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
-        return MakeSettingsDialog(which, host, parent);
-      });
-    }
-    MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, MakeBootloaderDialog);
-  }
-
-  void TearDown() override {
-    for (int i = 0; i < kOptionDialogCount; ++i) {
-      MainWindow::SetOptionDialogFactory(static_cast<OptionDialog>(i), {});
-    }
   }
 
   QTemporaryDir config;
@@ -158,7 +143,7 @@ protected:
 
 TEST_F(GlyphTest, EveryNonAsciiTextResolvesToGlyphsInTheFontThatDrawsIt) {
   MessageBoxRecorder messageBoxes;
-  MainWindow window;
+  MainWindow window({.dialogs = ProgramOptionDialogs()});
   window.Initialise();
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -13,7 +13,7 @@
 
 #include "controls/image_static.h"
 #include "controls/text_label.h"
-#include "main_window.h"
+#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "lamp_test/pty_peer.h"
 #include "lamp_test/panel_settings.h"

@@ -2,8 +2,8 @@
 // other sizes.
 #include <gtest/gtest.h>
 
-#include "auto_repeat.h"
-#include "panel_layout.h"
+#include "app/auto_repeat.h"
+#include "app/panel_layout.h"
 
 namespace lamp {
 namespace {

@@ -15,11 +15,11 @@
 #include <knoblet/button_object.h>
 #include <segmenta/digit_display.h>
 
-#include "auto_repeat.h"
+#include "app/auto_repeat.h"
 #include "controls/image_static.h"
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
-#include "main_window.h"
+#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "lamp_test/pty_peer.h"
 
@@ -60,8 +60,8 @@ protected:
     ini.write(QStringLiteral("[SERIAL]\nPORT=%1\n").arg(QString::fromStdString(peer.SlavePath())).toUtf8());
     ini.close();
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    window = std::make_unique<MainWindow>(
-        nullptr, [this](std::chrono::milliseconds time) { freezes.push_back(time); });
+    window = std::make_unique<MainWindow>(PanelSetup{
+        .freeze = [this](std::chrono::milliseconds time) { freezes.push_back(time); }});
     window->Initialise();
     window->show();
     window->activateWindow();

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -16,14 +17,15 @@
 #include <thread>
 #include <wndmsg/messages.h>
 
+#include "app/lamp_app.h"
+#include "app/main_window.h"
 #include "controls/image_static.h"
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
+#include "lamp_test/panel_settings.h"
 #include "lamp_test/pty_peer.h"
-#include "main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
-#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {
@@ -69,15 +71,13 @@ protected:
       window.reset();
     }
     qunsetenv("LAMP_LIB_DIR");
-    for (int i = 0; i < kOptionDialogCount; ++i) {
-      MainWindow::SetOptionDialogFactory(static_cast<OptionDialog>(i), {});
-    }
   }
 
-  void Start() {
-    window = std::make_unique<MainWindow>(nullptr, [this](std::chrono::milliseconds time) {
-      frozenMs += static_cast<int>(time.count());
-    });
+  void Start(OptionDialogFactories dialogs = {}) {
+    window = std::make_unique<MainWindow>(
+        PanelSetup{.dialogs = std::move(dialogs), .freeze = [this](std::chrono::milliseconds time) {
+                     frozenMs += static_cast<int>(time.count());
+                   }});
     window->Initialise();
     window->show();
   }
@@ -316,7 +316,11 @@ TEST_F(PanelTest, EditorTakesAtMostOneThousandAndAnyLeftClickClosesIt) {
 }
 
 TEST_F(PanelTest, UserSelectorChoosesOneLampAndKeepsTheChoiceWhileItsDialogIsOpen) {
-  Start();
+  OptionDialogFactories dialogs;
+  dialogs[static_cast<std::size_t>(OptionDialog::UserMode)] = [](PanelHost&, QWidget* parent) {
+    return new TableDialog(parent);
+  };
+  Start(std::move(dialogs));
   SettleStartUp();
   Reply(ReplyFrame(18, {1}));
   Reply(ReplyFrame(1, {0x01, 0x00}));
@@ -334,8 +338,6 @@ TEST_F(PanelTest, UserSelectorChoosesOneLampAndKeepsTheChoiceWhileItsDialogIsOpe
   QTest::mouseClick(ButtonWindow(2), Qt::LeftButton);
   EXPECT_EQ(window->State().userLampMask.load(), 0);
 
-  MainWindow::SetOptionDialogFactory(
-      OptionDialog::UserMode, [](PanelHost&, QWidget* parent) { return new TableDialog(parent); });
   window->send(WM_COMMAND, 10005, 0);
   ASSERT_NE(window->OpenOptionDialog(OptionDialog::UserMode), nullptr);
   QTest::mouseClick(ButtonWindow(3), Qt::LeftButton);
@@ -344,16 +346,17 @@ TEST_F(PanelTest, UserSelectorChoosesOneLampAndKeepsTheChoiceWhileItsDialogIsOpe
 
 TEST_F(PanelTest, OptionDialogsOpenOnceAndTheFirmwareDialogStopsThePoll) {
   int made = 0;
-  MainWindow::SetOptionDialogFactory(OptionDialog::FanCtrl, [&](PanelHost&, QWidget* parent) {
+  OptionDialogFactories dialogs;
+  dialogs[static_cast<std::size_t>(OptionDialog::FanCtrl)] = [&](PanelHost&, QWidget* parent) {
     ++made;
     return new TableDialog(parent);
-  });
-  MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, [](PanelHost&, QWidget* parent) {
+  };
+  dialogs[static_cast<std::size_t>(OptionDialog::Bootloader)] = [](PanelHost&, QWidget* parent) {
     auto* dialog = new Dialog(parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     return dialog;
-  });
-  Start();
+  };
+  Start(std::move(dialogs));
   SettleStartUp();
   window->send(WM_COMMAND, 10001, 0);
   window->send(WM_COMMAND, 10001, 0);
@@ -372,6 +375,34 @@ TEST_F(PanelTest, OptionDialogsOpenOnceAndTheFirmwareDialogStopsThePoll) {
   firmware->close();
   ASSERT_TRUE(Until([&] { return window->OpenOptionDialog(OptionDialog::Bootloader) == nullptr; }));
   ASSERT_TRUE(WaitForFrame(Read(7)));
+}
+
+// A dialog reports its close when it closes and again when it is deleted, later. A dialog of the
+// same kind opened in between keeps its place, and with it the line's bytes for the firmware
+// dialog and its data in the commands and replies for a settings dialog.
+TEST_F(PanelTest, DialogReopenedBeforeTheOldOneIsDeletedStaysOpen) {
+  Start(ProgramOptionDialogs());
+  SettleStartUp();
+  for (OptionDialog which : {OptionDialog::Bootloader, OptionDialog::FanCtrl}) {
+    SCOPED_TRACE(static_cast<int>(which));
+    const auto command = static_cast<WParam>(kFirstOptionCommand + static_cast<int>(which));
+    window->send(WM_COMMAND, command, 0);
+    QPointer<QWidget> first = window->OpenOptionDialog(which);
+    ASSERT_FALSE(first.isNull());
+    first->close();
+    ASSERT_FALSE(first.isNull()); // its deletion waits for the event loop
+    EXPECT_EQ(window->OpenOptionDialog(which), nullptr);
+
+    window->send(WM_COMMAND, command, 0);
+    QPointer<QWidget> second = window->OpenOptionDialog(which);
+    ASSERT_FALSE(second.isNull());
+    ASSERT_NE(second.data(), first.data());
+    ASSERT_TRUE(Until([&] { return first.isNull(); }));
+    EXPECT_EQ(window->OpenOptionDialog(which), second.data());
+    second->close();
+    ASSERT_TRUE(Until([&] { return second.isNull(); }));
+    EXPECT_EQ(window->OpenOptionDialog(which), nullptr);
+  }
 }
 
 TEST_F(PanelTest, AutomaticModeDisplayFollowsAndRestoresAndTemperatureMayBeNegative) {

@@ -14,7 +14,7 @@
 #include "dialog_rig.h"
 #include "firmware/bootloader.h"
 #include "firmware/bootloader_menu.h"
-#include "main_window.h"
+#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
 #include "sim/bootloader_device.h"
@@ -48,8 +48,9 @@ protected:
     ASSERT_TRUE(config_.isValid());
     ASSERT_TRUE(test::WritePanelSettings(config_.path(), (files_.Path() / "velora").string()));
 
-    MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, MakeBootloaderDialog);
-    window_ = std::make_unique<MainWindow>();
+    OptionDialogFactories dialogs;
+    dialogs[static_cast<std::size_t>(OptionDialog::Bootloader)] = MakeBootloaderDialog;
+    window_ = std::make_unique<MainWindow>(PanelSetup{.dialogs = std::move(dialogs)});
     window_->Initialise();
     window_->show();
   }
@@ -57,7 +58,6 @@ protected:
   void TearDown() override {
     window_->close();
     window_.reset();
-    MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, {});
     simulator_.reset();
   }
 

@@ -57,26 +57,36 @@ std::vector<Bytes> WithoutPolls(const std::vector<Bytes>& frames, bool withPolls
 
 } // namespace
 
-void WatchedWindow::SetTemperatureText(const std::string& text) {
+void ReplyRecorder::SetTemperatureText(const std::string& text) {
   temperatures.push_back(text);
-  MainWindow::SetTemperatureText(text);
+  panel->SetTemperatureText(text);
 }
 
-void WatchedWindow::SetFanText(const std::string& text) {
+void ReplyRecorder::SetFanText(const std::string& text) {
   fans.push_back(text);
-  MainWindow::SetFanText(text);
+  panel->SetFanText(text);
 }
 
-void WatchedWindow::ShowLevel(int lamp, std::int32_t level) {
+void ReplyRecorder::ShowLevel(int lamp, std::int32_t level) {
   levels.push_back(level);
-  MainWindow::ShowLevel(lamp, level);
+  panel->ShowLevel(lamp, level);
 }
 
-void WatchedWindow::RefreshLampButtons() {
+void ReplyRecorder::RefreshLampButtons() {
   if (recordMasks) {
-    masks.push_back(State().lampMask.load());
+    masks.push_back(machine->lampMask.load());
   }
-  MainWindow::RefreshLampButtons();
+  panel->RefreshLampButtons();
+}
+
+WatchedWindow::WatchedWindow(std::unique_ptr<ReplyRecorder> recorder)
+    : MainWindow({.dialogs = ProgramOptionDialogs(),
+                  .replies = [watch = recorder.get()](Panel& panel) -> ReplyPanel& {
+                    watch->panel = &panel;
+                    return *watch;
+                  }}),
+      recorder_(std::move(recorder)) {
+  recorder_->machine = &State();
 }
 
 LineRig::LineRig(sim::SimulatorOptions options)

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "lamp_test/frames.h"
-#include "main_window.h"
 #include "platform/message_box.h"
 #include "plug_rig.h"
 #include "sim/simulator.h"
@@ -30,10 +30,10 @@ namespace lamp::drills {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The main window with a record of what replies changed on the panel. Reply 7 is the only writer
+// What replies changed on the panel, recorded on their way to it. Reply 7 is the only writer
 // of the temperature label; in the drills nothing but reply 2 writes the levels (no editor, no
 // AUTO with Mode B reports) and nothing but reply 1 refreshes the lamp buttons after start-up.
-class WatchedWindow : public MainWindow {
+class ReplyRecorder : public ReplyPanel {
 public:
   // Once set, lamp-button refreshes are recorded (start-up's own refresh is not).
   bool recordMasks = false;
@@ -42,10 +42,49 @@ public:
   std::vector<std::int32_t> levels; // four per reply 2, lamp 1 first
   std::vector<std::uint8_t> masks;
 
+  // The panel the replies go on to, and the machine state whose masks are recorded.
+  Panel* panel = nullptr;
+  const MachineState* machine = nullptr;
+
+  void EndLevelEdit() override { panel->EndLevelEdit(); }
+  void RefreshLampButtons() override;
+  [[nodiscard]] std::int32_t Level(int lamp) const override { return panel->Level(lamp); }
+  void ShowLevel(int lamp, std::int32_t level) override;
+  void SetCursorDigits(std::int32_t digit) override { panel->SetCursorDigits(digit); }
+  void PlaceCursorMarker() override { panel->PlaceCursorMarker(); }
   void SetTemperatureText(const std::string& text) override;
   void SetFanText(const std::string& text) override;
-  void ShowLevel(int lamp, std::int32_t level) override;
-  void RefreshLampButtons() override;
+  void PressButton(int index, std::int32_t state) override { panel->PressButton(index, state); }
+  void RepaintButton(int index, std::int32_t state) override { panel->RepaintButton(index, state); }
+  void SetButtonCaption(int index, const std::string& caption) override {
+    panel->SetButtonCaption(index, caption);
+  }
+  void ShowStatusLabel(bool visible) override { panel->ShowStatusLabel(visible); }
+  void SetStatusText(const std::string& text) override { panel->SetStatusText(text); }
+  [[nodiscard]] ReplyDialog* OpenReplyDialog(SetupDialog which) override {
+    return panel->OpenReplyDialog(which);
+  }
+};
+
+// The main window, with the program's option menu, whose replies pass the recorder.
+class WatchedWindow : public MainWindow {
+  std::unique_ptr<ReplyRecorder> recorder_;
+
+public:
+  WatchedWindow() : WatchedWindow(std::make_unique<ReplyRecorder>()) {}
+  // No reply may pass the recorder once it is gone.
+  ~WatchedWindow() override { Shutdown(); }
+  WatchedWindow(const WatchedWindow&) = delete;
+  WatchedWindow& operator=(const WatchedWindow&) = delete;
+
+  bool& recordMasks = recorder_->recordMasks;
+  std::vector<std::string>& temperatures = recorder_->temperatures;
+  std::vector<std::string>& fans = recorder_->fans;
+  std::vector<std::int32_t>& levels = recorder_->levels;
+  std::vector<std::uint8_t>& masks = recorder_->masks;
+
+private:
+  explicit WatchedWindow(std::unique_ptr<ReplyRecorder> recorder);
 };
 
 class LineRig {

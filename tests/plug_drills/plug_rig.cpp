@@ -21,16 +21,11 @@
 #include "firmware/bootloader_menu.h"
 #include "lamp_test/operator_input.h"
 #include "settings/rs232_setup.h"
-#include "settings/settings_dialogs.h"
 #include "lamp_test/panel_settings.h"
 
 namespace lamp::test {
 
 namespace {
-
-constexpr OptionDialog kSettingsDialogs[] = {OptionDialog::Automode, OptionDialog::FanCtrl,
-                                             OptionDialog::Rs232Setup, OptionDialog::Machine,
-                                             OptionDialog::UserMode};
 
 double ProcessCpuMs() {
   timespec now{};
@@ -84,19 +79,6 @@ ProgramSetting::ProgramSetting(const std::string& port) {
   if (!test::WritePanelSettings(config_.path(), port)) {
     ADD_FAILURE() << "cannot write the settings file";
   }
-  for (OptionDialog which : kSettingsDialogs) {
-    MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
-      return MakeSettingsDialog(which, host, parent);
-    });
-  }
-  MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, MakeBootloaderDialog);
-}
-
-ProgramSetting::~ProgramSetting() {
-  for (OptionDialog which : kSettingsDialogs) {
-    MainWindow::SetOptionDialogFactory(which, {});
-  }
-  MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, {});
 }
 
 bool ChooseFromOptionMenu(MainWindow& window, const QString& item) {
@@ -163,7 +145,7 @@ PlugRig::~PlugRig() {
 }
 
 bool PlugRig::StartPanel() {
-  window_ = std::make_unique<MainWindow>();
+  window_ = std::make_unique<MainWindow>(PanelSetup{.dialogs = ProgramOptionDialogs()});
   window_->Initialise();
   window_->show();
   traced_.store(window_.get());

@@ -23,7 +23,8 @@
 #include "lamp_test/gui_wait.h"
 #include "lamp_test/hex_folder.h"
 #include "lamp_test/hex_text.h"
-#include "main_window.h"
+#include "app/lamp_app.h"
+#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "sim/bootloader_device.h"
 #include "sim/simulator.h"
@@ -48,11 +49,11 @@ namespace test {
 [[nodiscard]] bool PlaceLink(const std::filesystem::path& link, const std::string& device);
 
 // The program's surroundings while it lives: a settings file naming `port` (in a folder of its
-// own, XDG_CONFIG_HOME) and the option menu's dialogs as the program registers them.
+// own, XDG_CONFIG_HOME). The window gets the option menu's dialogs as the program gives them
+// (ProgramOptionDialogs).
 class ProgramSetting {
 public:
   explicit ProgramSetting(const std::string& port);
-  ~ProgramSetting();
   ProgramSetting(const ProgramSetting&) = delete;
   ProgramSetting& operator=(const ProgramSetting&) = delete;
 

@@ -14,7 +14,8 @@
 #include "dialog_host.h"
 #include "lamp_test/operator_input.h"
 #include "lamp_test/temp_folder.h"
-#include "main_window.h"
+#include "app/lamp_app.h"
+#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
 #include "controls/custom_list.h"
@@ -33,17 +34,9 @@ class MainWindowDialogs : public ::testing::Test {
 protected:
   MainWindowDialogs() {
     setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-    for (OptionDialog which : kSettingsDialogs) {
-      MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
-        return MakeSettingsDialog(which, host, parent);
-      });
-    }
   }
   ~MainWindowDialogs() override {
     window.reset();
-    for (OptionDialog which : kSettingsDialogs) {
-      MainWindow::SetOptionDialogFactory(which, {});
-    }
     unsetenv("XDG_CONFIG_HOME");
   }
 
@@ -53,7 +46,10 @@ protected:
                                               "STOPBIT=1\nFLOW=NONE\n");
   }
   void Start() {
-    window = std::make_unique<MainWindow>();
+    // The settings dialogs as the program makes them; no firmware dialog.
+    OptionDialogFactories dialogs = ProgramOptionDialogs();
+    dialogs[static_cast<std::size_t>(OptionDialog::Bootloader)] = {};
+    window = std::make_unique<MainWindow>(PanelSetup{.dialogs = std::move(dialogs)});
     window->Initialise();
     window->show();
   }

@@ -1,4 +1,4 @@
-#include "lamp_app.h"
+#include "app/lamp_app.h"
 
 int main(int argc, char** argv) {
   lamp::LampApp app(argc, argv);

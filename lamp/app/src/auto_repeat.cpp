@@ -1,4 +1,4 @@
-#include "auto_repeat.h"
+#include "app/auto_repeat.h"
 
 #include <algorithm>
 #include <cmath>

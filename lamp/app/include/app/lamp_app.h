@@ -4,7 +4,13 @@
 
 #include <QApplication>
 
+#include "app/option_dialogs.h"
+
 namespace lamp {
+
+// The option menu's dialogs of the program: the settings dialogs and the firmware upgrade
+// dialog.
+[[nodiscard]] OptionDialogFactories ProgramOptionDialogs();
 
 class LampApp {
 public:

@@ -1,27 +1,24 @@
-#include "lamp_app.h"
+#include "app/lamp_app.h"
 
+#include "app/main_window.h"
 #include "firmware/bootloader.h"
-#include "main_window.h"
 #include "platform/gui_calls.h"
 #include "settings/settings_dialogs.h"
 
 namespace lamp {
 
-namespace {
-
-// The option menu's dialogs: the settings dialogs and the firmware upgrade dialog.
-void RegisterOptionDialogs() {
+OptionDialogFactories ProgramOptionDialogs() {
+  OptionDialogFactories factories;
   for (OptionDialog which :
        {OptionDialog::Automode, OptionDialog::FanCtrl, OptionDialog::Rs232Setup,
         OptionDialog::Machine, OptionDialog::UserMode}) {
-    MainWindow::SetOptionDialogFactory(which, [which](PanelHost& host, QWidget* parent) {
+    factories[static_cast<std::size_t>(which)] = [which](PanelHost& host, QWidget* parent) {
       return MakeSettingsDialog(which, host, parent);
-    });
+    };
   }
-  MainWindow::SetOptionDialogFactory(OptionDialog::Bootloader, MakeBootloaderDialog);
+  factories[static_cast<std::size_t>(OptionDialog::Bootloader)] = MakeBootloaderDialog;
+  return factories;
 }
-
-} // namespace
 
 LampApp::LampApp(int& argc, char** argv) : application_(argc, argv) {
   QApplication::setApplicationName(QStringLiteral("lamp"));
@@ -29,9 +26,8 @@ LampApp::LampApp(int& argc, char** argv) : application_(argc, argv) {
 }
 
 int LampApp::Run() {
-  RegisterOptionDialogs();
   {
-    MainWindow window;
+    MainWindow window({.dialogs = ProgramOptionDialogs()});
     window.Initialise();
     window.exec();
   }

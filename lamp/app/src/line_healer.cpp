@@ -1,4 +1,4 @@
-#include "line_healer.h"
+#include "app/line_healer.h"
 
 #include <comlane/serial_port.h>
 

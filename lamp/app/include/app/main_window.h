@@ -1,8 +1,9 @@
 #pragma once
-// MainWindow: the operator panel. It loads the display, button and serial-port libraries, opens
-// the port named in the settings file, assembles the panel (four level displays, twelve buttons,
-// labels and pictures), runs the reply dispatcher thread and handles the operator's buttons,
-// keys, menu and timers.
+// MainWindow: the operator panel's window. It assembles the program: loads the display, button
+// and serial-port libraries, opens the port named in the settings file, has the Panel make its
+// controls, runs the reply dispatcher thread, and routes the operator's buttons, keys, menu and
+// timers to the rules of panel_rules.h. The option menu's dialogs come from the factories it is
+// given.
 //
 // Libraries are loaded by file name (libsegmenta.so, libknoblet.so, libcomlane.so) from the
 // program's folder, or from the folder named by the environment variable LAMP_LIB_DIR when it is
@@ -12,45 +13,28 @@
 // reply through a blocking call onto that thread; the serial library's receive thread delivers
 // WM_SERIAL_DATA the same way. Closing stops and joins both before the window goes.
 
-#include <QPixmap>
-#include <QPointer>
-#include <array>
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <vector>
 
+#include "app/line_healer.h"
+#include "app/option_dialogs.h"
+#include "app/panel.h"
 #include "controls/control_factory.h"
-#include "line_healer.h"
 #include "link/command_sender.h"
-#include "link/command_source.h"
 #include "link/machine_state.h"
 #include "link/panel_host.h"
-#include "link/protocol.h"
 #include "link/reply_applier.h"
 #include "link/reply_dispatcher.h"
 #include "link/reply_framer.h"
-#include "link/reply_panel.h"
 #include "link/reply_ring.h"
 #include "link/serial_data_handler.h"
-#include "panel_layout.h"
 #include "platform/library_loader.h"
 #include "platform/window.h"
 #include "settings/serial_port_owner.h"
 
-namespace knoblet {
-class ButtonObject;
-}
-namespace segmenta {
-class DigitDisplay;
-}
-
 namespace lamp {
 
 class CBootloader;
-class CImageStatic;
-class CMyEdit;
-class TextLabel;
 
 // Timers of the main window.
 inline constexpr int kHoldTimer = 1;
@@ -64,27 +48,26 @@ inline constexpr int kLineStatusTimer = 7; // hides "line back" after a while
 // The About command of the window menu.
 inline constexpr unsigned kAboutCommand = 0x10;
 
+// What the program gives the main window.
+struct PanelSetup {
+  // The option menu's dialogs; an empty factory leaves its menu command doing nothing.
+  OptionDialogFactories dialogs{};
+  // Blocks the user-interface thread for the given time (the one-second freeze after RESET);
+  // sleeps when empty.
+  std::function<void(std::chrono::milliseconds)> freeze{};
+  // The reply panel the dispatcher drives, given the window's panel: the panel itself when
+  // empty. A check may put a recorder in front of the panel; what it returns must outlive the
+  // window.
+  std::function<ReplyPanel&(Panel&)> replies{};
+};
+
 class MainWindow : public Dialog,
-                   public CommandSource,
                    public PollTimer,
-                   public ReplyPanel,
                    public PanelHost,
                    public SerialPortOwner,
                    private LineHealer::Host {
 public:
-  // Makes an option-menu dialog with the main window as its parent, not yet shown. The dialog
-  // may implement DialogData and ReplyDialog (found with dynamic_cast) to take part in the
-  // controller commands and replies of its data; the firmware upgrade dialog receives the
-  // serial bytes as WM_BOOT_DATA through its wndmsg::MessageTarget while it is open.
-  using DialogFactory = std::function<QWidget*(PanelHost& host, QWidget* parent)>;
-  // Registers the factory of one option-menu dialog, program-wide. Without a factory the menu
-  // command does nothing. GUI thread.
-  static void SetOptionDialogFactory(OptionDialog which, DialogFactory factory);
-
-  // Blocks the user-interface thread for the given time (the one-second freeze after RESET).
-  using Freeze = std::function<void(std::chrono::milliseconds)>;
-
-  explicit MainWindow(QWidget* parent = nullptr, Freeze freeze = {});
+  explicit MainWindow(PanelSetup setup = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -100,47 +83,28 @@ public:
   [[nodiscard]] static comlane::SerialPort* ProgramSerialPort();
 
   // Panel parts, for the dialogs and for checks. Null when not made.
-  [[nodiscard]] knoblet::ButtonObject* Button(int index) const;
-  [[nodiscard]] segmenta::DigitDisplay* Display(int index) const;
-  [[nodiscard]] CMyEdit* Editor() const { return editor_; }
-  [[nodiscard]] TextLabel* TemperatureLabel() const { return temperatureLabel_; }
-  [[nodiscard]] TextLabel* FanLabel() const { return fanLabel_; }
-  [[nodiscard]] TextLabel* StatusLabel() const { return statusLabel_; }
-  [[nodiscard]] CImageStatic* CursorMarker() const { return cursorMarker_; }
-  [[nodiscard]] CImageStatic* FanPicture() const { return fanPicture_; }
+  [[nodiscard]] knoblet::ButtonObject* Button(int index) const { return panel_.Button(index); }
+  [[nodiscard]] segmenta::DigitDisplay* Display(int index) const { return panel_.Display(index); }
+  [[nodiscard]] CMyEdit* Editor() const { return panel_.Editor(); }
+  [[nodiscard]] TextLabel* TemperatureLabel() const { return panel_.TemperatureLabel(); }
+  [[nodiscard]] TextLabel* FanLabel() const { return panel_.FanLabel(); }
+  [[nodiscard]] TextLabel* StatusLabel() const { return panel_.StatusLabel(); }
+  [[nodiscard]] CImageStatic* CursorMarker() const { return panel_.CursorMarker(); }
+  [[nodiscard]] CImageStatic* FanPicture() const { return panel_.FanPicture(); }
   [[nodiscard]] QWidget* OpenOptionDialog(OptionDialog which) const;
   [[nodiscard]] bool DispatcherRunning() const { return dispatcher_.Running(); }
   [[nodiscard]] const ReplyRing& Replies() const { return ring_; }
-
-  // CommandSource.
-  [[nodiscard]] std::int32_t Level(int lamp) const override;
-  [[nodiscard]] std::int32_t CursorDigit(int lamp) const override;
-  [[nodiscard]] std::int32_t OnOffState() const override;
-  [[nodiscard]] const DialogData* OpenDialog(SetupDialog which) const override;
-  void RefreshLampButtons() override;
 
   // PollTimer.
   void StopPoll() override;
   void StartPoll(int periodMs) override;
 
-  // ReplyPanel.
-  void EndLevelEdit() override;
-  void ShowLevel(int lamp, std::int32_t level) override;
-  void SetCursorDigits(std::int32_t digit) override;
-  void PlaceCursorMarker() override;
-  void SetTemperatureText(const std::string& text) override;
-  void SetFanText(const std::string& text) override;
-  void PressButton(int index, std::int32_t state) override;
-  void RepaintButton(int index, std::int32_t state) override;
-  void SetButtonCaption(int index, const std::string& caption) override;
-  void ShowStatusLabel(bool visible) override;
-  void SetStatusText(const std::string& text) override;
-  [[nodiscard]] ReplyDialog* OpenReplyDialog(SetupDialog which) override;
-
-  // PanelHost.
+  // PanelHost. Each dialog gets a host of its own (OptionDialogs) that forwards here; a close
+  // reported here directly clears the slot whatever it holds.
   void SendCommand(std::uint8_t command, std::int8_t direction) override;
   void SendStateReadBack() override;
   [[nodiscard]] MachineState& State() override { return state_; }
+  void RefreshLampButtons() override { panel_.RefreshLampButtons(); }
   [[nodiscard]] comlane::SerialPort* SerialPort() override;
   [[nodiscard]] ControlFactory& Controls() override { return controls_; }
   void DialogClosed(OptionDialog which) override;
@@ -162,14 +126,7 @@ protected:
   void onTimer(int id) override;
 
 private:
-  // Start-up steps.
-  void LayoutHeader();
-  void MakeDisplays();
-  void MakeButtons();
   void OpenSerialPort();
-  void MakeLabels();
-  void MakeEditor();
-  TextLabel* MakeLabel(const QString& text);
 
   // Message handlers.
   LResult OnSerialData(WParam wParam, LParam lParam);
@@ -183,7 +140,7 @@ private:
   LResult OnCommand(WParam wParam, LParam lParam);
   LResult OnSysCommand(WParam wParam, LParam lParam);
 
-  // Panel behaviour.
+  // Operator actions.
   void ClickLampButton(int index);
   void MoveCursor(int index);
   void StepLevels(int index);
@@ -191,16 +148,11 @@ private:
   void ToggleOnOff();
   void Reset();
   void ShowOptionMenu();
-  void OpenOptionDialogCommand(int command);
   void DisplayClicked(int index);
   void AcceptEditor();
   bool HandleKey(int key);
-  void SendToButton(int index, unsigned msg);
-  void SetDisplayColours(int index, bool highlighted);
   void ClearStatus();
-  void DrawUserSelector();
-  void AnimateFan();
-  void ShowAbout();
+  void AfterDialogClosed(OptionDialog which);
   [[nodiscard]] CBootloader* OpenBootloader() const;
 
   // LineHealer::Host.
@@ -211,20 +163,16 @@ private:
   void ShowLineStatus(const std::string& text) override;
   void TakeLineOver() override;
 
-  [[nodiscard]] bool HasButton(int index) const;
-  [[nodiscard]] bool HasDisplay(int index) const;
-  [[nodiscard]] PixelRect RectOf(const QWidget* widget) const;
-  void MoveTo(QWidget* widget, const PixelRect& rect);
-  void SetImage(CImageStatic* picture, const QString& name);
-
   MachineState state_;
+  OptionDialogs dialogs_;
+  Panel panel_;
   ReplyRing ring_;
   ReplyFramer framer_{ring_};
   SerialDataHandler serialData_{framer_};
   CommandSender commands_;
-  ReplyApplier applier_{state_, *this};
+  ReplyApplier applier_;
   ReplyDispatcher dispatcher_;
-  Freeze freeze_;
+  std::function<void(std::chrono::milliseconds)> freeze_;
   LineHealer healer_{*this};
   // The machine's state is to be read back once the firmware dialog has closed (the line came
   // back while it held the line).
@@ -235,26 +183,7 @@ private:
   LoadedLibrary comlane_;
   // Makes the buttons and displays of the panel and of the dialogs it opens.
   LibraryControls controls_;
-  std::array<segmenta::DigitDisplay*, 4> displays_{};
-  std::array<knoblet::ButtonObject*, kPanelButtonCount> buttons_{};
-  std::vector<QPixmap> lampImages_;
-  std::vector<QPixmap> userImages_;
 
-  CImageStatic* firstLine_ = nullptr;
-  CImageStatic* secondLine_ = nullptr;
-  CImageStatic* logo_ = nullptr;
-  CImageStatic* productName_ = nullptr;
-  std::array<CImageStatic*, 4> percentSigns_{};
-  CImageStatic* cursorMarker_ = nullptr;
-  CImageStatic* thermometer_ = nullptr;
-  CImageStatic* fanPicture_ = nullptr;
-  CMyEdit* editor_ = nullptr;
-  TextLabel* fanLabel_ = nullptr;
-  TextLabel* temperatureLabel_ = nullptr;
-  TextLabel* statusLabel_ = nullptr;
-  std::array<QPointer<QWidget>, kOptionDialogCount> dialogs_{};
-
-  int fanFrame_ = 0;
   bool initialised_ = false;
   bool shutDown_ = false;
 };
