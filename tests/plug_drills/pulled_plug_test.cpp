@@ -294,7 +294,7 @@ TEST(PulledPlug, AReplyCutShortByThePullIsNotFinishedWithTheReopenedLinesBytes) 
   auto line = std::make_unique<PtyPair>();
   ASSERT_TRUE(PlaceLink(link, line->DevicePath()));
   const ProgramSetting setting(link.string());
-  MainWindow window;
+  MainWindow window({.dialogs = ProgramOptionDialogs()});
   window.Initialise();
   window.show();
   const std::uint8_t lampsBefore = window.State().lampMask.load();

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include "settings/serial_port_owner.h"
+
 namespace lamp {
 
 namespace {
@@ -11,8 +13,9 @@ std::size_t Slot(OptionDialog which) {
 }
 
 // The host one dialog is given. It lives as a child of its dialog, so that it outlasts every
-// call the dialog makes, its destructor's included.
-class DialogHost : public QObject, public PanelHost {
+// call the dialog makes, its destructor's included. It is the port's owner when the panel's host
+// is (the serial port setup hands a reopened port over through it).
+class DialogHost : public QObject, public PanelHost, public SerialPortOwner {
 public:
   DialogHost(PanelHost& panel, OptionDialogs& dialogs, OptionDialog which)
       : panel_(panel), dialogs_(dialogs), which_(which) {}
@@ -30,6 +33,11 @@ public:
   void RefreshLampButtons() override { panel_.RefreshLampButtons(); }
   comlane::SerialPort* SerialPort() override { return panel_.SerialPort(); }
   ControlFactory& Controls() override { return panel_.Controls(); }
+  void SerialPortReopened() override {
+    if (auto* owner = dynamic_cast<SerialPortOwner*>(&panel_)) {
+      owner->SerialPortReopened();
+    }
+  }
   void DialogClosed(OptionDialog which) override {
     dialogs_.Closed(which, which == which_ ? dialog_ : nullptr);
   }
