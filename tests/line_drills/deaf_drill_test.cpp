@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <comlane/serial_port.h>
 
 #include "controls/text_label.h"
@@ -100,10 +101,21 @@ TEST(DeafDrill, ControllerThatStopsReadingFillsTheTransmitQueueWithoutBlockingTh
   EXPECT_EQ(MainWindow::ProgramSerialPort()->IsOpen(), 0);
 }
 
-// Disabled: in two runs of three the panel keeps the temperature it showed before the controller
-// stopped reading, although the controller answers every poll again. The fault is not found yet.
-TEST(DeafDrill, DISABLED_ControllerThatHearsAgainAfterAStalledLineIsFollowedAgain) {
-  LineRig rig(WithRealSeconds());
+// The controller's temperature moves a degree a second towards what its lamps give; here it must
+// stand still, or the degree the drill sets is gone before the first poll after it is answered.
+sim::SimulatorOptions WithoutTemperatureDrift() {
+  sim::SimulatorOptions options;
+  options.second = std::chrono::hours(1);
+  return options;
+}
+
+bool IsStateReadBackStart(const Bytes& frame) {
+  constexpr std::uint8_t kUserModeCommand = 18;
+  return frame.size() > 4 && frame[3] == kUserModeCommand && frame[4] == 1;
+}
+
+TEST(DeafDrill, ControllerThatHearsAgainAfterAStalledLineIsFollowedAgain) {
+  LineRig rig(WithoutTemperatureDrift());
   rig.StartWindow();
   WatchedWindow& window = rig.Window();
   ASSERT_TRUE(WaitFor([&] { return rig.Polls() >= 1; }));
@@ -127,6 +139,12 @@ TEST(DeafDrill, DISABLED_ControllerThatHearsAgainAfterAStalledLineIsFollowedAgai
   EXPECT_TRUE(WaitFor([&] {
     return window.TemperatureLabel()->GetCaption().toStdString() == TemperatureText(47);
   }));
+
+  // A controller that does not read is slow, not gone: the panel never took the line for lost,
+  // so it never opened it again (which would have read the state back).
+  EXPECT_FALSE(window.LineLost());
+  const std::vector<Bytes> taken = rig.Taken(false);
+  EXPECT_EQ(std::count_if(taken.begin(), taken.end(), IsStateReadBackStart), 1);
 }
 
 } // namespace
