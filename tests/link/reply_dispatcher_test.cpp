@@ -7,7 +7,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <future>
 #include <initializer_list>
 #include <map>
 #include <mutex>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "lamp_test/wait.h"
 #include "link/reply_applier.h"
 #include "link/reply_dispatcher.h"
 
@@ -388,9 +388,10 @@ TEST(ReplyDispatcherTest, JoinReleasesAThreadWaitingForTheGuiThread) {
   EXPECT_EQ(dispatcher.AppliedCount(), 0u);
 }
 
-TEST(ReplyDispatcherTest, EachPassAppliesOneEntryAndPausesATenthOfASecond) {
+TEST(ReplyDispatcherTest, EachAppliedEntryIsFollowedByATenthOfASecondAndAnEmptyRingCostsNoPass) {
   // 63 replies wait, the most the ring holds: they are applied one per pass, and the pause of
-  // 100 ms follows every pass, also the passes that find the ring empty.
+  // 100 ms follows every pass. Then the ring is empty, and the thread sleeps without passing
+  // until a reply is committed and it is told so.
   ReplyRing ring;
   MachineState state;
   for (int i = 0; i < 63; ++i) {
@@ -399,31 +400,44 @@ TEST(ReplyDispatcherTest, EachPassAppliesOneEntryAndPausesATenthOfASecond) {
   }
   ASSERT_FALSE(ring.Commit());
   std::atomic<int> applied{0};
+  std::mutex mutex;
   std::vector<std::pair<std::chrono::milliseconds, int>> pauses;
-  std::promise<void> done;
-  ReplyDispatcher* self = nullptr;
+  const auto pausesSoFar = [&] {
+    std::lock_guard lock(mutex);
+    return pauses;
+  };
   ReplyDispatcher dispatcher(
-      ring, state, [](const std::function<void()>& fn) {
+      ring, state,
+      [](const std::function<void()>& fn) {
         fn();
         return true;
       },
       [&](const ReplyRing::Slot&) { applied.fetch_add(1); }, ReplyDispatcher::kPassPeriod,
       [&](std::chrono::milliseconds period) {
+        std::lock_guard lock(mutex);
         pauses.emplace_back(period, applied.load());
-        if (pauses.size() == 66) {
-          self->Stop();
-          done.set_value();
-        }
       });
-  self = &dispatcher;
   dispatcher.Start();
-  ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
-  dispatcher.Join();
-  ASSERT_EQ(pauses.size(), 66u);
-  for (std::size_t pass = 0; pass < pauses.size(); ++pass) {
-    EXPECT_EQ(pauses[pass].first, std::chrono::milliseconds(100)) << pass;
-    EXPECT_EQ(pauses[pass].second, std::min<int>(static_cast<int>(pass) + 1, 63)) << pass;
+  ASSERT_TRUE(test::WaitUntil([&] { return applied == 63 && dispatcher.Sleeping(); }));
+  std::vector<std::pair<std::chrono::milliseconds, int>> seen = pausesSoFar();
+  ASSERT_EQ(seen.size(), 63u);
+  for (std::size_t pass = 0; pass < seen.size(); ++pass) {
+    EXPECT_EQ(seen[pass].first, std::chrono::milliseconds(100)) << pass;
+    EXPECT_EQ(seen[pass].second, static_cast<int>(pass) + 1) << pass;
   }
+
+  ring.FillSlot() = Reply(7, {25, 0, 0});
+  ASSERT_TRUE(ring.Commit());
+  dispatcher.ReplyCommitted();
+  ASSERT_TRUE(test::WaitUntil([&] { return applied == 64 && dispatcher.Sleeping(); }));
+  seen = pausesSoFar();
+  ASSERT_EQ(seen.size(), 64u);
+  EXPECT_EQ(seen.back(), std::make_pair(std::chrono::milliseconds(100), 64));
+
+  // Stopping wakes the sleeping thread.
+  dispatcher.Join();
+  EXPECT_FALSE(dispatcher.Running());
+  EXPECT_FALSE(state.workerRunning.load());
 }
 
 } // namespace

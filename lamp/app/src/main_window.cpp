@@ -180,7 +180,11 @@ void MainWindow::OpenSerialPort() {
 
 LResult MainWindow::OnSerialData(WParam wParam, LParam lParam) {
   auto* boot = dialogs_.OpenedAs<wndmsg::MessageTarget>(OptionDialog::Bootloader);
-  return serialData_.OnSerialData(wParam, lParam, boot);
+  const LResult result = serialData_.OnSerialData(wParam, lParam, boot);
+  if (ring_.Waiting() > 0) {
+    dispatcher_.ReplyCommitted();
+  }
+  return result;
 }
 
 LResult MainWindow::OnSerialLost(WParam, LParam) {

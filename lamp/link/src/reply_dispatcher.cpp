@@ -29,6 +29,7 @@ void ReplyDispatcher::Stop() {
     state_.workerRunning.store(false);
   }
   wake_.notify_all();
+  replyWaiting_.notify_all();
 }
 
 void ReplyDispatcher::Join(const JoinFn& join) {
@@ -44,16 +45,33 @@ void ReplyDispatcher::Join(const JoinFn& join) {
   }
 }
 
+void ReplyDispatcher::ReplyCommitted() {
+  // Taking the lock orders the commit before the sleeper's last look at the ring, so the wake-up
+  // cannot fall between that look and its wait.
+  { std::lock_guard lock(mutex_); }
+  replyWaiting_.notify_all();
+}
+
+void ReplyDispatcher::SleepWhileEmpty() {
+  std::unique_lock lock(mutex_);
+  sleeping_.store(true);
+  replyWaiting_.wait(lock, [this] { return !ring_.Empty() || !state_.workerRunning.load(); });
+  sleeping_.store(false);
+}
+
 void ReplyDispatcher::Run() {
   for (;;) {
     if (!state_.workerRunning.load()) {
       break;
     }
-    if (std::optional<ReplyRing::Slot> entry = ring_.Take()) {
-      const bool applied = runOnGui_([this, &entry] { apply_(*entry); });
-      if (applied) {
-        applied_.fetch_add(1);
-      }
+    std::optional<ReplyRing::Slot> entry = ring_.Take();
+    if (!entry) {
+      SleepWhileEmpty();
+      continue;
+    }
+    const bool applied = runOnGui_([this, &entry] { apply_(*entry); });
+    if (applied) {
+      applied_.fetch_add(1);
     }
     if (pause_) {
       pause_(passPeriod_);

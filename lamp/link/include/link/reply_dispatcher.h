@@ -3,10 +3,14 @@
 // it applied on the user-interface thread, waiting until it has been. The pause after each pass
 // bounds the thread's load, and so its pace: at most ten replies per second.
 //
+// A pass that finds the ring empty would do nothing but pause again, ten times a second while the
+// panel is idle. So the thread sleeps instead until ReplyCommitted() says a reply is waiting; the
+// pause after every applied entry still keeps the pace.
+//
 // The thread runs while `MachineState::workerRunning` is set; it checks the flag at the start of
 // every pass and clears it again when it ends. Stop() clears the flag and cuts the current pause
-// short. Join() waits for the thread; the owner of the windows must join it (servicing the
-// calls the thread makes onto the user-interface thread meanwhile) before those windows go.
+// or sleep short. Join() waits for the thread; the owner of the windows must join it (servicing
+// the calls the thread makes onto the user-interface thread meanwhile) before those windows go.
 
 #include <chrono>
 #include <condition_variable>
@@ -49,13 +53,20 @@ public:
   void Stop();
   // Stop(), then waits for the thread with `join` (a plain join when empty). Owner's thread.
   void Join(const JoinFn& join = {});
+  // Wakes a thread sleeping on the empty ring; the ring's writer calls it after committing.
+  // Any thread.
+  void ReplyCommitted();
   // True from Start() until the thread has ended. Any thread.
   [[nodiscard]] bool Running() const noexcept { return running_.load(); }
+  // True while the thread sleeps because the ring was empty. Any thread.
+  [[nodiscard]] bool Sleeping() const noexcept { return sleeping_.load(); }
   // Entries applied so far. Any thread.
   [[nodiscard]] std::uint64_t AppliedCount() const noexcept { return applied_.load(); }
 
 private:
   void Run();
+  // Waits until the ring holds an entry or the thread is to stop.
+  void SleepWhileEmpty();
 
   ReplyRing& ring_;
   MachineState& state_;
@@ -64,8 +75,10 @@ private:
   std::chrono::milliseconds passPeriod_;
   Pause pause_;
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable wake_;         // stop
+  std::condition_variable replyWaiting_; // a reply committed, or stop
   std::atomic<bool> running_{false};
+  std::atomic<bool> sleeping_{false};
   std::atomic<std::uint64_t> applied_{0};
   std::jthread thread_;
 };
