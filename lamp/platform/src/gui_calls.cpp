@@ -14,16 +14,18 @@ namespace {
 enum class CallState { Pending, Running, Done, Aborted };
 
 // Lives on the stack of the worker that waits for it; the queue only holds its address until the
-// GUI thread has finished with it.
+// GUI thread has finished with it. Each call wakes only its own worker, so that a reply applied
+// does not also wake the receive thread waiting on a delivery of its own, and the other way round.
 struct Call {
   const std::function<void()>* fn;
   const void* tag;
   CallState state = CallState::Pending;
+  std::condition_variable settled; // done or aborted; notified under the queue's lock
 };
 
 struct CallQueue {
   std::mutex mutex;
-  std::condition_variable changed; // a call was queued, finished or aborted; a wait ended
+  std::condition_variable changed; // a call was queued or aborted; a servicing wait ended
   std::deque<Call*> pending;
   bool refused = false;
 };
@@ -65,7 +67,7 @@ bool RunOnGui(const std::function<void()>& fn, const void* tag) {
   QMetaObject::invokeMethod(
       app, [] { ServiceGuiCalls(); }, Qt::QueuedConnection);
   std::unique_lock lock(queue.mutex);
-  queue.changed.wait(
+  call.settled.wait(
       lock, [&] { return call.state == CallState::Done || call.state == CallState::Aborted; });
   return call.state == CallState::Done;
 }
@@ -90,11 +92,10 @@ void ServiceGuiCalls() {
       (*call->fn)();
     } catch (...) {
     }
-    {
-      std::lock_guard lock(queue.mutex);
-      call->state = CallState::Done;
-    }
-    queue.changed.notify_all();
+    std::lock_guard lock(queue.mutex);
+    call->state = CallState::Done;
+    // Under the lock: once it is released the worker may return and the call is gone.
+    call->settled.notify_one();
   }
 }
 
@@ -104,7 +105,10 @@ void AbortGuiCalls(const void* tag) {
     std::lock_guard lock(queue.mutex);
     auto aborted = std::stable_partition(queue.pending.begin(), queue.pending.end(),
                                          [tag](const Call* c) { return tag && c->tag != tag; });
-    std::for_each(aborted, queue.pending.end(), [](Call* c) { c->state = CallState::Aborted; });
+    std::for_each(aborted, queue.pending.end(), [](Call* c) {
+      c->state = CallState::Aborted;
+      c->settled.notify_one();
+    });
     queue.pending.erase(aborted, queue.pending.end());
   }
   queue.changed.notify_all();
