@@ -18,10 +18,10 @@
 
 #include "controls/text_label.h"
 #include "dialog_rig.h"
-#include "firmware/bootloader.h"
-#include "firmware/bootloader_menu.h"
 #include "firmware/hex_reader.h"
-#include "firmware/memory_view.h"
+#include "firmware_dialog/bootloader.h"
+#include "firmware_dialog/bootloader_menu.h"
+#include "firmware_dialog/memory_view.h"
 
 namespace lamp {
 namespace {

@@ -10,16 +10,16 @@
 #include <QTemporaryDir>
 #include <mutex>
 
+#include "app/main_window.h"
 #include "controls/text_label.h"
 #include "dialog_rig.h"
-#include "firmware/bootloader.h"
-#include "firmware/bootloader_menu.h"
-#include "app/main_window.h"
+#include "firmware_dialog/bootloader.h"
+#include "firmware_dialog/bootloader_menu.h"
+#include "lamp_test/panel_settings.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
 #include "sim/bootloader_device.h"
 #include "sim/simulator.h"
-#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {

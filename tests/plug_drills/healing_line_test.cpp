@@ -12,8 +12,8 @@
 #include <segmenta/digit_display.h>
 
 #include "controls/text_label.h"
-#include "firmware/bootloader.h"
-#include "firmware/bootloader_menu.h"
+#include "firmware_dialog/bootloader.h"
+#include "firmware_dialog/bootloader_menu.h"
 #include "lamp_test/operator_input.h"
 #include "plug_rig.h"
 

@@ -17,11 +17,11 @@
 #include <knoblet/button_object.h>
 
 #include "controls/text_label.h"
-#include "firmware/bootloader.h"
-#include "firmware/bootloader_menu.h"
+#include "firmware_dialog/bootloader.h"
+#include "firmware_dialog/bootloader_menu.h"
 #include "lamp_test/operator_input.h"
-#include "settings/rs232_setup.h"
 #include "lamp_test/panel_settings.h"
+#include "settings/rs232_setup.h"
 
 namespace lamp::test {
 

@@ -13,8 +13,8 @@
 #include <poll.h>
 
 #include "controls/text_label.h"
-#include "firmware/bootloader.h"
-#include "firmware/bootloader_menu.h"
+#include "firmware_dialog/bootloader.h"
+#include "firmware_dialog/bootloader_menu.h"
 #include "lamp_test/pty_pair.h"
 #include "plug_rig.h"
 

@@ -1,7 +1,7 @@
 #include "app/lamp_app.h"
 
 #include "app/main_window.h"
-#include "firmware/bootloader.h"
+#include "firmware_dialog/bootloader.h"
 #include "platform/gui_calls.h"
 #include "settings/settings_dialogs.h"
 

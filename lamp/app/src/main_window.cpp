@@ -16,7 +16,7 @@
 #include "app/about_box.h"
 #include "app/auto_repeat.h"
 #include "controls/my_edit.h"
-#include "firmware/bootloader.h"
+#include "firmware_dialog/bootloader.h"
 #include "lamp_res/art_files.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"

@@ -3,7 +3,7 @@
 #include <comlane/serial_port.h>
 
 #include "app/main_window.h"
-#include "firmware/bootloader.h"
+#include "firmware_dialog/bootloader.h"
 #include "platform/gui_calls.h"
 
 namespace lamp {

@@ -1,4 +1,4 @@
-#include "firmware/bootloader.h"
+#include "firmware_dialog/bootloader.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -24,8 +24,8 @@
 #include "controls/control_factory.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
-#include "firmware/bootloader_menu.h"
-#include "firmware/memory_view.h"
+#include "firmware_dialog/bootloader_menu.h"
+#include "firmware_dialog/memory_view.h"
 #include "link/panel_host.h"
 #include "platform/dialog_units.h"
 #include "platform/gui_calls.h"

@@ -1,10 +1,10 @@
-#include "firmware/memory_view.h"
+#include "firmware_dialog/memory_view.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QHeaderView>
 
-#include "firmware/bootloader_menu.h"
+#include "firmware_dialog/bootloader_menu.h"
 
 namespace lamp::firmware {
 namespace {

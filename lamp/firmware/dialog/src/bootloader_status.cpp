@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "firmware/bootloader.h"
+#include "firmware_dialog/bootloader.h"
 
 namespace lamp {
 

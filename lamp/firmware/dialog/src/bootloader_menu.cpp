@@ -1,4 +1,4 @@
-#include "firmware/bootloader_menu.h"
+#include "firmware_dialog/bootloader_menu.h"
 
 #include <algorithm>
 #include <utility>

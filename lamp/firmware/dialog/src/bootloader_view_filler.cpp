@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "firmware/bootloader.h"
-#include "firmware/memory_view.h"
+#include "firmware_dialog/bootloader.h"
+#include "firmware_dialog/memory_view.h"
 #include "platform/gui_calls.h"
 
 namespace lamp {

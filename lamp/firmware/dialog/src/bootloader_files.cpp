@@ -4,8 +4,8 @@
 #include <QFileDialog>
 
 #include "controls/text_label.h"
-#include "firmware/bootloader.h"
 #include "firmware/hex_writer.h"
+#include "firmware_dialog/bootloader.h"
 
 namespace lamp {
 
