@@ -28,7 +28,6 @@
 #include "firmware_dialog/memory_view.h"
 #include "link/panel_host.h"
 #include "platform/dialog_units.h"
-#include "platform/gui_calls.h"
 #include "platform/notify.h"
 
 namespace lamp {
@@ -39,18 +38,6 @@ using firmware::ImageKind;
 // Dialog template 137: 338 x 338 dialog units in "Verdana" 8 point.
 constexpr int kTemplateWidth = 338;
 constexpr int kTemplateHeight = 338;
-
-// Posted by the block writer, which must not wait for the GUI thread: wParam one of WriterEvent,
-// lParam its value.
-constexpr unsigned WM_WRITER_EVENT = WM_USER + 0x100;
-enum class WriterEvent : WParam {
-  ShowTransfer,
-  ProgressRange,
-  ProgressPosition,
-  StartTimer,
-  StopTimer,
-  Ended
-};
 
 QRect FromEdges(int left, int top, int right, int bottom) {
   return QRect(left, top, right - left, bottom - top);
@@ -87,12 +74,13 @@ QString CBootloader::QtFileFilter(const char* pairs) {
 CBootloader::CBootloader(QWidget* parent, Host host)
     : Dialog(parent), host_(std::move(host)), chooseFile_(&CBootloader::ChooseFileToOpen),
       chooseSaveFile_(&CBootloader::ChooseFileToSave), image_(firmware::ProgramImageBuffer()),
+      relay_(*this, *this),
       protocol_(
           image_,
           [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
             return port != nullptr ? port->Write(bytes, count) : 0;
           },
-          pacer_, *this) {
+          pacer_, relay_) {
   if (auto* window = dynamic_cast<MessageWindow*>(parent)) {
     parentLife_ = WindowHandle(*window);
     parentIsWindow_ = true;
@@ -109,7 +97,6 @@ CBootloader::CBootloader(QWidget* parent, Host host)
   onMessage(wndmsg::WM_BOOT_DATA, &CBootloader::OnBootData);
   onMessage(wndmsg::WM_BOOT_IDENTIFY, &CBootloader::OnBootIdentify);
   onMessage(wndmsg::WM_BUTTON_CLICKED, &CBootloader::OnButtonClicked);
-  onMessage(WM_WRITER_EVENT, &CBootloader::OnWriterEvent);
 
   entryPause_.setSingleShot(true);
   // A coarse timer may run out up to 5 % early; the bootloader needs the whole second to start.
@@ -258,6 +245,7 @@ void CBootloader::MakeToolBar() {
 
 void CBootloader::MakeMemoryView() {
   memoryView_ = new firmware::MemoryView(this);
+  viewFiller_ = std::make_unique<firmware::MemoryViewFiller>(image_, *memoryView_, life().get());
   Place(memoryView_, FromEdges(client_.left() + 8, client_.height() / 2, client_.right() + 1 - 8,
                                client_.bottom() + 1 - 32));
   memoryView_->show();
@@ -299,8 +287,7 @@ void CBootloader::MakeCancelButton() {
 }
 
 bool CBootloader::ViewFillerRunning() const {
-  const std::lock_guard lock(fillerMutex_);
-  return fillerRunning_;
+  return viewFiller_ != nullptr && viewFiller_->Running();
 }
 
 void CBootloader::RunCommand(int command) {
@@ -373,31 +360,6 @@ LResult CBootloader::OnButtonClicked(WParam wParam, LParam) {
   return 0;
 }
 
-LResult CBootloader::OnWriterEvent(WParam wParam, LParam lParam) {
-  const auto value = static_cast<std::int32_t>(lParam);
-  switch (static_cast<WriterEvent>(wParam)) {
-  case WriterEvent::ShowTransfer:
-    ShowTransfer(value != 0);
-    break;
-  case WriterEvent::ProgressRange:
-    SetProgressRange(value);
-    break;
-  case WriterEvent::ProgressPosition:
-    SetProgressPosition(value);
-    break;
-  case WriterEvent::StartTimer:
-    StartBlockTimer();
-    break;
-  case WriterEvent::StopTimer:
-    StopBlockTimer();
-    break;
-  case WriterEvent::Ended:
-    ShowOutcome();
-    break;
-  }
-  return 0;
-}
-
 void CBootloader::onTimer(int id) {
   if (id == firmware::kBlockTimerId) {
     protocol_.OnTimerTick();
@@ -466,13 +428,9 @@ void CBootloader::Shutdown() {
   // the device, and joins them; neither waits for this thread.
   protocol_.Close();
   killTimer(firmware::kBlockTimerId);
-  {
-    const std::lock_guard lock(fillerMutex_);
-    viewClosing_.store(true);
-    viewRefresh.store(false);
+  if (viewFiller_ != nullptr) {
+    viewFiller_->Stop();
   }
-  // The filler may be waiting for this thread to run one of its calls.
-  JoinServicing(filler_);
   ShowTransfer(false);
   TellHostClosed();
 }
@@ -486,10 +444,6 @@ void CBootloader::TargetChanged(const firmware::TargetPanel::Values& values) {
 }
 
 void CBootloader::ShowTransfer(bool shown) {
-  if (!IsGuiThread()) {
-    post(WM_WRITER_EVENT, WParam(WriterEvent::ShowTransfer), shown ? 1 : 0);
-    return;
-  }
   progressBar_->setVisible(shown);
   statusLine_->setVisible(!shown && !statusLine_->text().isEmpty());
   if (cancelButton_ != nullptr) {
@@ -498,51 +452,29 @@ void CBootloader::ShowTransfer(bool shown) {
 }
 
 void CBootloader::SetProgressRange(std::int32_t maximum) {
-  if (!IsGuiThread()) {
-    post(WM_WRITER_EVENT, WParam(WriterEvent::ProgressRange), maximum);
-    return;
-  }
   progressBar_->setRange(0, std::max(maximum, 0));
 }
 
 void CBootloader::SetProgressPosition(std::int32_t position) {
-  if (!IsGuiThread()) {
-    post(WM_WRITER_EVENT, WParam(WriterEvent::ProgressPosition), position);
-    return;
-  }
   progressBar_->setValue(std::clamp(position, progressBar_->minimum(), progressBar_->maximum()));
 }
 
 void CBootloader::StartBlockTimer() {
-  if (!IsGuiThread()) {
-    post(WM_WRITER_EVENT, WParam(WriterEvent::StartTimer), 0);
-    return;
-  }
   if (!shutDown_) {
     setTimer(firmware::kBlockTimerId, int(firmware::kBlockTimerPeriod.count()));
   }
 }
 
 void CBootloader::StopBlockTimer() {
-  if (!IsGuiThread()) {
-    post(WM_WRITER_EVENT, WParam(WriterEvent::StopTimer), 0);
-    return;
-  }
   killTimer(firmware::kBlockTimerId);
 }
 
 void CBootloader::ImageRead() {
-  RefreshView();
+  viewFiller_->Refresh();
 }
 
-void CBootloader::TransferEnded(const firmware::TransferOutcome&) {
-  // The outcome is taken from the protocol on the GUI thread, so the writer needs to pass
-  // nothing across.
-  if (!IsGuiThread()) {
-    post(WM_WRITER_EVENT, WParam(WriterEvent::Ended), 0);
-    return;
-  }
-  ShowOutcome();
+void CBootloader::TransferEnded(const firmware::TransferOutcome& outcome) {
+  ShowOutcome(outcome);
 }
 
 } // namespace lamp

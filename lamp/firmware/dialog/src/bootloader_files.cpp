@@ -43,7 +43,7 @@ void CBootloader::OpenImageFile(ImageKind kind) {
   if (!image_.OpenFile(kind, path.toLocal8Bit().toStdString())) {
     return;
   }
-  RefreshView();
+  viewFiller_->Refresh();
   labels_[0]->SetCaption(path);
 }
 

@@ -29,12 +29,11 @@ void CBootloader::ShowStatus(const QString& text, bool good) {
   statusLine_->setVisible(!progressBar_->isVisible());
 }
 
-void CBootloader::ShowOutcome() {
-  const std::optional<firmware::TransferOutcome> outcome = protocol_.LastOutcome();
-  if (!outcome || outcome->end == firmware::TransferEnd::Closed) {
+void CBootloader::ShowOutcome(const firmware::TransferOutcome& outcome) {
+  if (outcome.end == firmware::TransferEnd::Closed) {
     return;
   }
-  ShowStatus(QString::fromStdString(firmware::OutcomeText(*outcome)), outcome->Finished());
+  ShowStatus(QString::fromStdString(firmware::OutcomeText(outcome)), outcome.Finished());
 }
 
 } // namespace lamp

@@ -14,23 +14,24 @@
 //
 // Threads: the window and all its operations belong to the GUI thread. WM_BOOT_DATA may be sent
 // from any thread (the send runs it on the GUI thread). The dialog's workers are the identify
-// poller and the block writer (BootloaderProtocol's) and the memory view filler; closing the
-// dialog (close box, Escape, "Exit" or deletion) releases and joins all of them, and none of them
-// touches the dialog afterwards.
+// poller and the block writer (BootloaderProtocol's) and the memory view filler
+// (MemoryViewFiller); the conversation's events reach the dialog through a BootloaderEventRelay,
+// always on the GUI thread. Closing the dialog (close box, Escape, "Exit" or deletion) releases
+// and joins all of them, and none of them touches the dialog afterwards.
 
 #include <QString>
 #include <QTimer>
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 #include "firmware/bootloader_events.h"
 #include "firmware/bootloader_protocol.h"
 #include "firmware/firmware_image.h"
 #include "firmware/pacer.h"
+#include "firmware_dialog/bootloader_event_relay.h"
+#include "firmware_dialog/memory_view_filler.h"
 #include "platform/window.h"
 #include "platform/window_handle.h"
 
@@ -144,7 +145,6 @@ private:
   LResult OnBootData(WParam wParam, LParam lParam);
   LResult OnBootIdentify(WParam wParam, LParam lParam);
   LResult OnButtonClicked(WParam wParam, LParam lParam);
-  LResult OnWriterEvent(WParam wParam, LParam lParam);
 
   // File commands.
   static QString ChooseFileToOpen(QWidget* owner, const QString& filter);
@@ -156,23 +156,18 @@ private:
   void MakeStatusLine(const QRect& row);
   // Shows `text`, as good news (finished, saved) or not, whenever no transfer is shown.
   void ShowStatus(const QString& text, bool good);
-  // Shows how the last transfer ended, unless the dialog closed it.
-  void ShowOutcome();
+  // Shows how a transfer ended, unless the dialog closed it.
+  void ShowOutcome(const firmware::TransferOutcome& outcome);
 
   void EnterBootloader();
   void StartWrite(firmware::ImageKind kind);
   void StartRead(firmware::ImageKind kind);
 
-  // The memory view filler: shows `imageSize` bytes from `imageBase`.
-  void RefreshView();
-  void RunViewFiller();
-  void FillViewPass();
-
   // Ends the conversation and the filler and tells the host; runs once.
   void Shutdown();
   void TellHostClosed() const;
 
-  // BootloaderEvents.
+  // BootloaderEvents, on the GUI thread (through relay_).
   void TargetChanged(const firmware::TargetPanel::Values& values) override;
   void ShowTransfer(bool shown) override;
   void SetProgressRange(std::int32_t maximum) override;
@@ -205,15 +200,10 @@ private:
 
   firmware::FirmwareImage image_;
   firmware::SteadyPacer pacer_;
+  BootloaderEventRelay relay_;
   firmware::BootloaderProtocol protocol_;
-
-  // The memory view filler. `viewRefresh` asks for (another) pass; `fillerRunning_` and the
-  // thread object are guarded by fillerMutex_.
-  std::atomic<bool> viewRefresh{false};
-  std::atomic<bool> viewClosing_{false};
-  mutable std::mutex fillerMutex_;
-  bool fillerRunning_ = false;
-  std::thread filler_;
+  // Made with the memory view.
+  std::unique_ptr<firmware::MemoryViewFiller> viewFiller_;
 
   bool shutDown_ = false;
 };
