@@ -45,8 +45,8 @@ void BootloaderProtocol::Send(std::span<const std::uint8_t> bytes) {
 }
 
 void BootloaderProtocol::SendRequest(std::uint8_t subCommand) {
-  const std::array<std::uint8_t, 4> request = {kBootHeader[0], kBootHeader[1], kBootHeader[2],
-                                               subCommand};
+  const std::array<std::uint8_t, 4> request = {kBootloaderHeader[0], kBootloaderHeader[1],
+                                               kBootloaderHeader[2], subCommand};
   Send(request);
 }
 
@@ -77,7 +77,7 @@ void BootloaderProtocol::BeginEntry() {
   if (closing.load()) {
     return;
   }
-  Send(kEntryFrame);
+  Send(kBootloaderEntryFrame);
   collector.SetExpectedLength(0);
 }
 
@@ -240,7 +240,7 @@ void BootloaderProtocol::Close() {
 }
 
 void BootloaderProtocol::Interpret(const ReplyCollector::Buffer& reply) {
-  if (!std::equal(kBootHeader.begin(), kBootHeader.end(), reply.begin())) {
+  if (!std::equal(kBootloaderHeader.begin(), kBootloaderHeader.end(), reply.begin())) {
     return;
   }
   switch (reply[3]) {
@@ -340,7 +340,7 @@ void BootloaderProtocol::OnReadBlock(const ReplyCollector::Buffer& reply) {
   ++readBlocksTaken;
   readLastAddress = address;
   const std::array<std::uint8_t, 5> answer = {
-      kBootHeader[0], kBootHeader[1], kBootHeader[2], subCommand,
+      kBootloaderHeader[0], kBootloaderHeader[1], kBootloaderHeader[2], subCommand,
       cancelRequested.load() || !good ? kBootNak : kBootAck};
   Send(answer);
 }
@@ -421,8 +421,7 @@ void BootloaderProtocol::RunWriter(const WriteJob& job) {
     }
     pacer.Pause(kBlockPause, [this] { return closing.load(); });
   }
-  const std::array<std::uint8_t, 2> end = {0xFF, 0xFF};
-  Send(end);
+  Send(kEndOfWrite);
   TransferOutcome outcome;
   outcome.direction = TransferDirection::Write;
   outcome.kind = job.kind;

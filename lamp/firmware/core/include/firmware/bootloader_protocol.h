@@ -48,9 +48,6 @@
 
 namespace lamp::firmware {
 
-inline constexpr auto kEntryFrame = kBootloaderEntryFrame;
-inline constexpr auto kBootHeader = kBootloaderHeader;
-
 inline constexpr std::uint8_t kBootIdentify = 0x80;
 inline constexpr std::uint8_t kBootWriteProgram = 0x81;
 inline constexpr std::uint8_t kBootWriteData = 0x82;
@@ -65,6 +62,8 @@ inline constexpr std::int32_t kJumpAckBytes = 5;
 inline constexpr std::int32_t kDataBlockBytes = 128;
 inline constexpr std::int32_t kDataReadBlockBytes = kDataBlockBytes + 7;
 inline constexpr std::uint16_t kEndOfRead = 0xFFFF;
+// The address sent after the last block of a write (and by a writer leaving early).
+inline constexpr std::array<std::uint8_t, 2> kEndOfWrite = {0xFF, 0xFF};
 
 inline constexpr std::chrono::milliseconds kEntryPause{1000};
 inline constexpr std::chrono::milliseconds kIdentifyPeriod{250};
