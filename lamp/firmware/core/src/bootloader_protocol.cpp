@@ -19,7 +19,7 @@ BootloaderProtocol::BootloaderProtocol(FirmwareImage& workImage, Writer send, Pa
     : image(workImage), writer(std::move(send)), pacer(workerPacer), events(window) {
   // A reply's kind tells its length, except for read blocks, whose length the device's page bytes
   // give and the read request announced.
-  collector.SetFraming(kBootHeader, [](std::uint8_t kind, std::int32_t announced) {
+  collector.SetFraming(kBootloaderHeader, [](std::uint8_t kind, std::int32_t announced) {
     switch (kind) {
     case kBootIdentify:
       return std::int32_t{kIdentifyReplyBytes};
