@@ -14,17 +14,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <comlane/serial_port.h>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
-#include <pthread.h>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <pthread.h>
 #include <random>
 #include <signal.h>
 #include <spawn.h>
@@ -425,7 +425,8 @@ int main() {
   const double comlaneBurst = Percentiles(comlaneBurstUs).medianUs;
   const double pyserialBurst = Percentiles(pyBurstUs).medianUs;
 
-  Report report{comlaneLatency, pyserialLatency, floorLatency, comlaneIdle, pyIdle, comlaneBurst, pyserialBurst};
+  Report report{comlaneLatency, pyserialLatency, floorLatency, comlaneIdle,
+                pyIdle,         comlaneBurst,    pyserialBurst};
   Print(report, pyLatency.Version());
   return 0;
 }

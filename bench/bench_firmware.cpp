@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -286,9 +286,9 @@ int main() {
   Transfer unpaced;
   Transfer paced;
   Transfer flash;
-  const std::filesystem::path flashHex = std::filesystem::temp_directory_path() /
-                                         ("bench_firmware_flash_" + std::to_string(::getpid()) +
-                                          ".hex");
+  const std::filesystem::path flashHex =
+      std::filesystem::temp_directory_path() /
+      ("bench_firmware_flash_" + std::to_string(::getpid()) + ".hex");
   const bool flashed = FlashWrite(image, flashHex, flash);
   std::filesystem::remove(flashHex);
   if (!WriteAndReadBack(image, 0, unpaced) || !WriteAndReadBack(image, kPacedBaud, paced) ||

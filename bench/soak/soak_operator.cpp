@@ -5,11 +5,11 @@
 #include <QTest>
 #include <utility>
 
+#include "app/main_window.h"
 #include "controls/text_label.h"
 #include "knoblet/button_object.h"
 #include "link/panel_host.h"
 #include "link/reply_panel.h"
-#include "app/main_window.h"
 #include "platform/notify.h"
 #include "settings/automode.h"
 

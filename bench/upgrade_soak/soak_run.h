@@ -16,8 +16,8 @@ inline constexpr int kFaultKinds = 7;
 
 struct RunResult {
   Fault fault = Fault::None;
-  std::string detail;  // the fault's parameters, for repeating a run
-  int exitCode = -1;   // -1: the program did not end within its deadline and was killed
+  std::string detail; // the fault's parameters, for repeating a run
+  int exitCode = -1;  // -1: the program did not end within its deadline and was killed
   bool flashMatches = false;
   double seconds = 0;
 };

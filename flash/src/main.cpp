@@ -28,6 +28,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   flash::CatchInterrupt();
-  return flash::ToInt(
-      flash::RunCommand(parsed.options, stdout, stderr, flash::IsTerminal(stdout)));
+  return flash::ToInt(flash::RunCommand(parsed.options, stdout, stderr, flash::IsTerminal(stdout)));
 }

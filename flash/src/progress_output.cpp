@@ -18,8 +18,7 @@ void ProgressOutput::Update(std::int64_t position, std::int64_t maximum) {
   if (!open || maximum <= 0) {
     return;
   }
-  const int percent =
-      static_cast<int>(std::clamp<std::int64_t>(position * 100 / maximum, 0, 100));
+  const int percent = static_cast<int>(std::clamp<std::int64_t>(position * 100 / maximum, 0, 100));
   if (percent == shownPercent || (!bar && percent / 10 == shownPercent / 10 && shownPercent >= 0)) {
     return;
   }

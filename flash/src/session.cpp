@@ -219,8 +219,7 @@ Session::ReadResult Session::Read(ImageKind kind) {
     return result;
   }
   // Ctrl-C leaves the read to the device: nothing on it changes, and the session ends.
-  (void)Run([&] { return outcomes.load() != before || interrupted(); },
-            Clock::time_point::max());
+  (void)Run([&] { return outcomes.load() != before || interrupted(); }, Clock::time_point::max());
   ReportProgress();
   if (outcomes.load() == before) {
     result.end = ReadEnd::Interrupted;

@@ -23,14 +23,14 @@
 #include <functional>
 #include <set>
 
-#include "controls/text_label.h"
 #include "app/lamp_app.h"
 #include "app/main_window.h"
+#include "controls/text_label.h"
+#include "lamp_test/panel_settings.h"
+#include "lamp_test/pty_peer.h"
 #include "platform/log_font.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
-#include "lamp_test/pty_peer.h"
-#include "lamp_test/panel_settings.h"
 
 namespace lamp {
 namespace {

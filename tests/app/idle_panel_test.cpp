@@ -11,12 +11,12 @@
 #include <map>
 #include <segmenta/digit_display.h>
 
+#include "app/main_window.h"
 #include "controls/image_static.h"
 #include "controls/text_label.h"
-#include "app/main_window.h"
-#include "platform/message_box.h"
-#include "lamp_test/pty_peer.h"
 #include "lamp_test/panel_settings.h"
+#include "lamp_test/pty_peer.h"
+#include "platform/message_box.h"
 
 namespace lamp {
 namespace {

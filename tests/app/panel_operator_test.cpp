@@ -16,12 +16,12 @@
 #include <segmenta/digit_display.h>
 
 #include "app/auto_repeat.h"
+#include "app/main_window.h"
 #include "controls/image_static.h"
 #include "controls/my_edit.h"
 #include "controls/text_label.h"
-#include "app/main_window.h"
-#include "platform/message_box.h"
 #include "lamp_test/pty_peer.h"
+#include "platform/message_box.h"
 
 namespace lamp {
 namespace {
@@ -57,11 +57,13 @@ protected:
     ASSERT_TRUE(config.isValid());
     QFile ini(QDir(config.path()).filePath(QStringLiteral("lamp.INI")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[SERIAL]\nPORT=%1\n").arg(QString::fromStdString(peer.SlavePath())).toUtf8());
+    ini.write(QStringLiteral("[SERIAL]\nPORT=%1\n")
+                  .arg(QString::fromStdString(peer.SlavePath()))
+                  .toUtf8());
     ini.close();
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    window = std::make_unique<MainWindow>(PanelSetup{
-        .freeze = [this](std::chrono::milliseconds time) { freezes.push_back(time); }});
+    window = std::make_unique<MainWindow>(
+        PanelSetup{.freeze = [this](std::chrono::milliseconds time) { freezes.push_back(time); }});
     window->Initialise();
     window->show();
     window->activateWindow();
@@ -442,8 +444,12 @@ TEST_F(PanelOperator, ResetFreezesForASecondThenReadsTheStateBackAndClearsTheSta
       commands.push_back(frame);
     }
   }
-  EXPECT_EQ(commands, (std::vector<Frame>{Write(6, {}), Read(18), Read(1), Read(2),
-                                          {0x5A, 0x07, 0x01, 0x03, 0x01, 0x03, 0x03}, Read(8)}));
+  EXPECT_EQ(commands, (std::vector<Frame>{Write(6, {}),
+                                          Read(18),
+                                          Read(1),
+                                          Read(2),
+                                          {0x5A, 0x07, 0x01, 0x03, 0x01, 0x03, 0x03},
+                                          Read(8)}));
 }
 
 TEST_F(PanelOperator, EscapeInTheLevelEditorEndsThePanel) {

@@ -1,6 +1,7 @@
 #pragma once
-// An owner for a serial port that records every WM_SERIAL_DATA chunk and every WM_SERIAL_LOST. With the gate closed, each
-// delivery blocks in SendMsg until the test opens it, like an owner thread that is busy.
+// An owner for a serial port that records every WM_SERIAL_DATA chunk and every WM_SERIAL_LOST. With
+// the gate closed, each delivery blocks in SendMsg until the test opens it, like an owner thread
+// that is busy.
 
 #include <chrono>
 #include <condition_variable>

@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <linux/serial.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>

@@ -207,7 +207,8 @@ TEST(HexReader, ImageSizeSpansGapsAndCountsOverlapsOnce) {
     gapped += Data(a, 16) + Data(4096 + a, 16, 0x40);
   }
   lamp::test::WriteFile(dir.Path() / "gapped.hex", gapped + kEnd);
-  lamp::test::WriteFile(dir.Path() / "overlap.hex", Data(0x1C00, 32) + Data(0x1C10, 32) + Data(0x1C00, 8) + kEnd);
+  lamp::test::WriteFile(dir.Path() / "overlap.hex",
+                        Data(0x1C00, 32) + Data(0x1C10, 32) + Data(0x1C00, 8) + kEnd);
   ImageBuffer buffer;
   FirmwareImage image(buffer);
   for (ImageKind kind : {ImageKind::Program, ImageKind::Data}) {

@@ -78,7 +78,12 @@ TEST(BootloaderEventRelay, WriterEventsReachTheWindowOnTheGuiThreadInTheOrderRep
   EXPECT_TRUE(recorder.events.empty()) << "handed over before the window handled its messages";
 
   const std::vector<std::string> expected = {
-      "show", "range 64", "start timer", "position 3", "stop timer", "hide",
+      "show",
+      "range 64",
+      "start timer",
+      "position 3",
+      "stop timer",
+      "hide",
       "ended " + std::to_string(int(TransferEnd::NoReply)) + " at 3",
       "ended " + std::to_string(int(TransferEnd::Finished)) + " at 64"};
   ASSERT_TRUE(WaitFor([&] { return recorder.events.size() >= expected.size(); }));
@@ -97,10 +102,9 @@ TEST(BootloaderEventRelay, EventsOnTheGuiThreadGoStraightThrough) {
   relay.ImageRead();
   relay.TransferEnded(EndedAt(TransferEnd::Refused, 5));
 
-  EXPECT_EQ(recorder.events,
-            (std::vector<std::string>{"target ATmega128", "show", "range 8", "image read",
-                                      "ended " + std::to_string(int(TransferEnd::Refused)) +
-                                          " at 5"}));
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{
+                                 "target ATmega128", "show", "range 8", "image read",
+                                 "ended " + std::to_string(int(TransferEnd::Refused)) + " at 5"}));
 }
 
 TEST(BootloaderEventRelay, EventsStillQueuedWhenTheWindowBeginsClosingAreDropped) {
@@ -112,7 +116,8 @@ TEST(BootloaderEventRelay, EventsStillQueuedWhenTheWindowBeginsClosingAreDropped
   window.beginClose();
   // A marker handled after anything the writer queued shows the queue has been run.
   bool queueRun = false;
-  QMetaObject::invokeMethod(&window, [&] { queueRun = true; }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &window, [&] { queueRun = true; }, Qt::QueuedConnection);
   ASSERT_TRUE(WaitFor([&] { return queueRun; }));
   EXPECT_TRUE(recorder.events.empty());
 }

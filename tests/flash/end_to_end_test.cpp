@@ -23,7 +23,8 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-template <typename Condition> bool WaitFor(Condition condition, std::chrono::milliseconds deadline) {
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds deadline) {
   const auto end = std::chrono::steady_clock::now() + deadline;
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= end) {
@@ -38,7 +39,8 @@ Bytes RandomBytes(std::size_t count, unsigned seed) {
   std::mt19937 random(seed);
   Bytes bytes(count);
   // Never 0xFF, so that an unwritten byte of erased memory always differs from the image.
-  std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<std::uint8_t>(random() % 255); });
+  std::generate(bytes.begin(), bytes.end(),
+                [&] { return static_cast<std::uint8_t>(random() % 255); });
   return bytes;
 }
 
@@ -107,8 +109,8 @@ TEST_F(FlashEndToEndTest, WriteVerifiesByteForByteAndAnotherFileIsAMismatchAtIts
   const Bytes flash = memory->Flash();
   EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
   EXPECT_TRUE(std::all_of(flash.begin() + 3008, flash.end(), [](auto b) { return b == 0xFF; }));
-  EXPECT_TRUE(WaitFor([&] { return simulator->ActiveKind() == sim::PersonalityKind::Application; },
-                      10s));
+  EXPECT_TRUE(
+      WaitFor([&] { return simulator->ActiveKind() == sim::PersonalityKind::Application; }, 10s));
 
   Bytes other = image;
   other[1000] ^= 0x5A;
@@ -190,15 +192,14 @@ TEST_F(FlashEndToEndTest, BusyOrMissingPortIsNamedAndNothingIsSent) {
   ASSERT_TRUE(busy->Wait());
   holder->Destroy(1);
   EXPECT_EQ(busy->Code(), 4);
-  EXPECT_EQ(busy->Err(), "velora-flash: serial port " + link.string() +
-                             " is busy: another program holds it\n");
+  EXPECT_EQ(busy->Err(),
+            "velora-flash: serial port " + link.string() + " is busy: another program holds it\n");
 
   const std::string missing = (folder / "nothing").string();
   auto gone = Run({"identify", "--port", missing});
   ASSERT_TRUE(gone->Wait());
   EXPECT_EQ(gone->Code(), 4);
-  EXPECT_EQ(gone->Err(),
-            "velora-flash: serial port " + missing + " (" + missing + ") not found\n");
+  EXPECT_EQ(gone->Err(), "velora-flash: serial port " + missing + " (" + missing + ") not found\n");
   EXPECT_EQ(simulator->Stats().bytesReceived, 0u);
 }
 
@@ -208,8 +209,8 @@ TEST_F(FlashEndToEndTest, BadHexFileIsRefusedBeforeAnythingIsSent) {
   auto bad = Run({"write", (folder / "bad.hex").string()});
   ASSERT_TRUE(bad->Wait());
   EXPECT_EQ(bad->Code(), 2);
-  EXPECT_EQ(bad->Err(), "velora-flash: " + (folder / "bad.hex").string() +
-                            ": not a valid Intel HEX file\n");
+  EXPECT_EQ(bad->Err(),
+            "velora-flash: " + (folder / "bad.hex").string() + ": not a valid Intel HEX file\n");
 
   auto none = Run({"verify", (folder / "none.hex").string()});
   ASSERT_TRUE(none->Wait());

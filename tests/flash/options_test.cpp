@@ -6,9 +6,8 @@ namespace flash {
 namespace {
 
 TEST(FlashOptionsTest, CommandsFilesAndOptionsInAnyOrder) {
-  ParseResult parsed =
-      ParseArguments({"--port", "/dev/ttyUSB1", "write", "--eeprom", "fw.eep", "--no-jump",
-                      "--baud", "38400", "--timeout", "2"});
+  ParseResult parsed = ParseArguments({"--port", "/dev/ttyUSB1", "write", "--eeprom", "fw.eep",
+                                       "--no-jump", "--baud", "38400", "--timeout", "2"});
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.command, Command::Write);
   EXPECT_EQ(parsed.options.file, "fw.eep");

@@ -19,12 +19,12 @@
 #include <mutex>
 #include <string>
 
+#include "app/lamp_app.h"
+#include "app/main_window.h"
 #include "lamp_test/frames.h"
 #include "lamp_test/gui_wait.h"
 #include "lamp_test/hex_folder.h"
 #include "lamp_test/hex_text.h"
-#include "app/lamp_app.h"
-#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "sim/bootloader_device.h"
 #include "sim/simulator.h"

@@ -2,23 +2,23 @@
 // and the serial port setup handing a reopened port back to the main window.
 
 #include <QComboBox>
-#include <QRadioButton>
 #include <QMenu>
+#include <QRadioButton>
 #include <QScreen>
-#include <QTimer>
-#include <knoblet/button_object.h>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <knoblet/button_object.h>
 
+#include "app/lamp_app.h"
+#include "app/main_window.h"
+#include "controls/custom_list.h"
 #include "controls/text_label.h"
 #include "dialog_host.h"
 #include "lamp_test/operator_input.h"
 #include "lamp_test/temp_folder.h"
-#include "app/lamp_app.h"
-#include "app/main_window.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
-#include "controls/custom_list.h"
 #include "settings/automode.h"
 #include "settings/rs232_setup.h"
 #include "settings/settings_dialogs.h"
@@ -32,9 +32,7 @@ constexpr OptionDialog kSettingsDialogs[] = {OptionDialog::Automode, OptionDialo
 
 class MainWindowDialogs : public ::testing::Test {
 protected:
-  MainWindowDialogs() {
-    setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-  }
+  MainWindowDialogs() { setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1); }
   ~MainWindowDialogs() override {
     window.reset();
     unsetenv("XDG_CONFIG_HOME");
@@ -166,20 +164,19 @@ TEST_F(MainWindowDialogs, PortReopenedAfterAFailedStartUpDeliversRepliesToThePan
 TEST_F(MainWindowDialogs, OptionMenuOffersTheSixItemsInOrderAndEachOpensItsDialog) {
   WriteSettings(peer.DevicePath());
   Start();
-  const QStringList items = {"Auto mode setup",  "Fan control",      "Serial port setup",
-                             "System setup",     "Firmware upgrade", "User Mode Setting"};
+  const QStringList items = {"Auto mode setup", "Fan control",      "Serial port setup",
+                             "System setup",    "Firmware upgrade", "User Mode Setting"};
   struct Choice {
     const char* item;
     OptionDialog dialog;
     const char* title;
   };
-  for (const Choice& c : {Choice{"Auto mode setup", OptionDialog::Automode, "Auto mode setup"},
-                          Choice{"Fan control", OptionDialog::FanCtrl, "Fan control"},
-                          Choice{"Serial port setup", OptionDialog::Rs232Setup,
-                                 "Serial port setup"},
-                          Choice{"System setup", OptionDialog::Machine, "System setup"},
-                          Choice{"User Mode Setting", OptionDialog::UserMode,
-                                 "User Mode Setting.."}}) {
+  for (const Choice& c :
+       {Choice{"Auto mode setup", OptionDialog::Automode, "Auto mode setup"},
+        Choice{"Fan control", OptionDialog::FanCtrl, "Fan control"},
+        Choice{"Serial port setup", OptionDialog::Rs232Setup, "Serial port setup"},
+        Choice{"System setup", OptionDialog::Machine, "System setup"},
+        Choice{"User Mode Setting", OptionDialog::UserMode, "User Mode Setting.."}}) {
     SCOPED_TRACE(c.item);
     EXPECT_EQ(ChooseOption(c.item), items);
     QWidget* option = window->Button(kOptionButton)->window;
@@ -193,16 +190,16 @@ TEST_F(MainWindowDialogs, OptionMenuOffersTheSixItemsInOrderAndEachOpensItsDialo
       }
     }
     dialog->close();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->OpenOptionDialog(c.dialog) == nullptr; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->OpenOptionDialog(c.dialog) == nullptr; }, 5000));
   }
   // The key O, typed to whatever has the focus in the panel, opens the same menu.
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   ASSERT_NE(QApplication::focusWidget(), nullptr);
-  EXPECT_EQ(ChooseOption("Fan control",
-                         [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_O); }),
-            items);
+  EXPECT_EQ(
+      ChooseOption("Fan control", [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_O); }),
+      items);
   EXPECT_NE(window->OpenOptionDialog(OptionDialog::FanCtrl), nullptr);
 }
 

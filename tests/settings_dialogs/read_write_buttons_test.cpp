@@ -26,7 +26,8 @@ class ReadWriteButtons : public ::testing::Test {
 protected:
   // The auto mode setup with its pauses recorded instead of waited.
   CAutomode* OpenAutomode() {
-    auto* dialog = new CAutomode(host, &host, [this](milliseconds time) { pauses.push_back(time); });
+    auto* dialog =
+        new CAutomode(host, &host, [this](milliseconds time) { pauses.push_back(time); });
     host.Adopt(OptionDialog::Automode, dialog);
     return dialog;
   }
@@ -58,8 +59,8 @@ TEST_F(ReadWriteButtons, AutoModeReadAndWriteInModeAAndModeBWithTheirPauses) {
   EXPECT_TRUE(pauses.empty());
   ASSERT_TRUE(EditCell(*dialog->Grid(), 2, 1, "-3"));
   ASSERT_TRUE(Press(*dialog, "Write"));
-  EXPECT_EQ(host.Frames(2), (std::vector<Bytes>{Frame(8, 0, {0}),
-                                                Frame(10, 0, {0, 0, 0, 0, 0xFD, 0xFF, 0, 0})}));
+  EXPECT_EQ(host.Frames(2),
+            (std::vector<Bytes>{Frame(8, 0, {0}), Frame(10, 0, {0, 0, 0, 0, 0xFD, 0xFF, 0, 0})}));
   EXPECT_EQ(pauses, std::vector<milliseconds>{milliseconds(1)});
 
   QTest::mouseClick(dialog->Radio(1), Qt::LeftButton);

@@ -135,7 +135,8 @@ private:
   bool jumpConfirmed = false;
 
   lamp::firmware::BootloaderProtocol protocol{
-      image, [this](const std::uint8_t* bytes, std::int32_t count) { return SendBytes(bytes, count); },
+      image,
+      [this](const std::uint8_t* bytes, std::int32_t count) { return SendBytes(bytes, count); },
       pacer, *this};
 };
 

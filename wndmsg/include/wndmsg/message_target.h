@@ -15,7 +15,7 @@ using LParam = std::intptr_t;
 using LResult = std::intptr_t;
 
 class MessageTarget {
- public:
+public:
   // Handles `msg` on the target's own thread and returns the handler's result. Called from any
   // other thread, it blocks until that thread has handled the message (so a buffer passed in
   // wParam stays valid for the whole handling). A target that is closing or gone answers 0
@@ -25,8 +25,8 @@ class MessageTarget {
   // Queues `msg` for the target's thread and returns at once. Never throws.
   virtual void PostMsg(unsigned msg, WParam wParam, LParam lParam) noexcept = 0;
 
- protected:
+protected:
   ~MessageTarget() = default;
 };
 
-}  // namespace wndmsg
+} // namespace wndmsg

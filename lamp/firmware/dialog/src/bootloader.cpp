@@ -74,13 +74,12 @@ QString CBootloader::QtFileFilter(const char* pairs) {
 CBootloader::CBootloader(QWidget* parent, Host host)
     : Dialog(parent), host_(std::move(host)), chooseFile_(&CBootloader::ChooseFileToOpen),
       chooseSaveFile_(&CBootloader::ChooseFileToSave), image_(firmware::ProgramImageBuffer()),
-      relay_(*this, *this),
-      protocol_(
-          image_,
-          [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
-            return port != nullptr ? port->Write(bytes, count) : 0;
-          },
-          pacer_, relay_) {
+      relay_(*this, *this), protocol_(
+                                image_,
+                                [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
+                                  return port != nullptr ? port->Write(bytes, count) : 0;
+                                },
+                                pacer_, relay_) {
   if (auto* window = dynamic_cast<MessageWindow*>(parent)) {
     parentLife_ = WindowHandle(*window);
     parentIsWindow_ = true;

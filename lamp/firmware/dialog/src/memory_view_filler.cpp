@@ -15,8 +15,7 @@ constexpr std::chrono::milliseconds kFillPause{1};
 
 } // namespace
 
-MemoryViewFiller::MemoryViewFiller(const FirmwareImage& image, MemoryView& view,
-                                   const void* guiTag)
+MemoryViewFiller::MemoryViewFiller(const FirmwareImage& image, MemoryView& view, const void* guiTag)
     : image_(image), view_(view), guiTag_(guiTag) {}
 
 MemoryViewFiller::~MemoryViewFiller() {

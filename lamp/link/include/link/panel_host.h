@@ -1,8 +1,8 @@
 #pragma once
 // What the main window offers the settings and firmware dialogs that its option menu opens. The
-// main window implements it; a dialog receives it when it is made (see the main window's
-// SetOptionDialogFactory) and keeps it for its whole life. Everything here is for the
-// user-interface thread, except SerialPort(), whose object a worker thread may Write to.
+// main window implements it; a dialog receives it when it is made (by the option dialog
+// factories the program hands the main window) and keeps it for its whole life. Everything here is
+// for the user-interface thread, except SerialPort(), whose object a worker thread may Write to.
 
 #include <cstdint>
 

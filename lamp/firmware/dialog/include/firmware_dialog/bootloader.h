@@ -208,7 +208,7 @@ private:
   bool shutDown_ = false;
 };
 
-// The option menu's factory of the firmware dialog (MainWindow::SetOptionDialogFactory): a
+// The option menu's factory of the firmware dialog (see ProgramOptionDialogs): a
 // CBootloader on the host's serial port and push-button library that tells the host when it
 // closes.
 [[nodiscard]] QWidget* MakeBootloaderDialog(PanelHost& host, QWidget* parent);
