@@ -17,8 +17,8 @@ enum class CallState { Pending, Running, Done, Aborted };
 // GUI thread has finished with it. Each call wakes only its own worker, so that a reply applied
 // does not also wake the receive thread waiting on a delivery of its own, and the other way round.
 struct Call {
-  const std::function<void()>* fn;
-  const void* tag;
+  const std::function<void()>* fn = nullptr;
+  const void* tag = nullptr;
   CallState state = CallState::Pending;
   std::condition_variable settled; // done or aborted; notified under the queue's lock
 };
@@ -55,7 +55,9 @@ bool RunOnGui(const std::function<void()>& fn, const void* tag) {
     return false;
   }
   CallQueue& queue = Queue();
-  Call call{&fn, tag};
+  Call call;
+  call.fn = &fn;
+  call.tag = tag;
   {
     std::lock_guard lock(queue.mutex);
     if (queue.refused) {
