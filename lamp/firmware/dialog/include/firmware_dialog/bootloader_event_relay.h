@@ -18,8 +18,8 @@ namespace lamp {
 
 class BootloaderEventRelay final : public firmware::BootloaderEvents {
 public:
-  // Handles the posted events on `window`, which must outlive the relay and whose messages
-  // `receiver` lives as long as.
+  // Handles the posted events on `window` and hands every event to `receiver`; both must outlive
+  // the relay.
   BootloaderEventRelay(MessageWindow& window, firmware::BootloaderEvents& receiver);
   BootloaderEventRelay(const BootloaderEventRelay&) = delete;
   BootloaderEventRelay& operator=(const BootloaderEventRelay&) = delete;
