@@ -388,10 +388,35 @@ TEST(ReplyDispatcherTest, JoinReleasesAThreadWaitingForTheGuiThread) {
   EXPECT_EQ(dispatcher.AppliedCount(), 0u);
 }
 
-TEST(ReplyDispatcherTest, EachAppliedEntryIsFollowedByATenthOfASecondAndAnEmptyRingCostsNoPass) {
-  // 63 replies wait, the most the ring holds: they are applied one per pass, and the pause of
-  // 100 ms follows every pass. Then the ring is empty, and the thread sleeps without passing
-  // until a reply is committed and it is told so.
+// A clock that moves only when the dispatcher pauses, or when the test moves it.
+class PausedClock {
+public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  TimePoint Now() const { return TimePoint(std::chrono::milliseconds(now_.load())); }
+  void Advance(std::chrono::milliseconds by) { now_.fetch_add(by.count()); }
+  // The dispatcher's pause: moves the clock and notes how long, and how many entries were applied
+  // before it.
+  void Pause(std::chrono::milliseconds period, int appliedBefore) {
+    std::lock_guard lock(mutex_);
+    pauses_.emplace_back(period, appliedBefore);
+    now_.fetch_add(period.count());
+  }
+  std::vector<std::pair<std::chrono::milliseconds, int>> Pauses() {
+    std::lock_guard lock(mutex_);
+    return pauses_;
+  }
+
+private:
+  std::atomic<std::int64_t> now_{1'000'000};
+  std::mutex mutex_;
+  std::vector<std::pair<std::chrono::milliseconds, int>> pauses_;
+};
+
+TEST(ReplyDispatcherTest, EntriesAreAppliedATenthOfASecondApartAndAnEmptyRingCostsNoPass) {
+  // 63 replies wait, the most the ring holds: the first is applied at once, and each of the others
+  // a tenth of a second after the one before. Then the ring is empty, and the thread sleeps without
+  // passing until a reply is committed and it is told so; that reply waits only for what is left
+  // of its tenth of a second.
   ReplyRing ring;
   MachineState state;
   for (int i = 0; i < 63; ++i) {
@@ -400,12 +425,7 @@ TEST(ReplyDispatcherTest, EachAppliedEntryIsFollowedByATenthOfASecondAndAnEmptyR
   }
   ASSERT_FALSE(ring.Commit());
   std::atomic<int> applied{0};
-  std::mutex mutex;
-  std::vector<std::pair<std::chrono::milliseconds, int>> pauses;
-  const auto pausesSoFar = [&] {
-    std::lock_guard lock(mutex);
-    return pauses;
-  };
+  PausedClock clock;
   ReplyDispatcher dispatcher(
       ring, state,
       [](const std::function<void()>& fn) {
@@ -413,31 +433,115 @@ TEST(ReplyDispatcherTest, EachAppliedEntryIsFollowedByATenthOfASecondAndAnEmptyR
         return true;
       },
       [&](const ReplyRing::Slot&) { applied.fetch_add(1); }, ReplyDispatcher::kPassPeriod,
-      [&](std::chrono::milliseconds period) {
-        std::lock_guard lock(mutex);
-        pauses.emplace_back(period, applied.load());
-      });
+      [&](std::chrono::milliseconds period) { clock.Pause(period, applied.load()); },
+      [&] { return clock.Now(); });
   dispatcher.Start();
   ASSERT_TRUE(test::WaitUntil([&] { return applied == 63 && dispatcher.Sleeping(); }));
-  std::vector<std::pair<std::chrono::milliseconds, int>> seen = pausesSoFar();
-  ASSERT_EQ(seen.size(), 63u);
+  std::vector<std::pair<std::chrono::milliseconds, int>> seen = clock.Pauses();
+  ASSERT_EQ(seen.size(), 62u);
   for (std::size_t pass = 0; pass < seen.size(); ++pass) {
     EXPECT_EQ(seen[pass].first, std::chrono::milliseconds(100)) << pass;
     EXPECT_EQ(seen[pass].second, static_cast<int>(pass) + 1) << pass;
   }
 
+  clock.Advance(std::chrono::milliseconds(30));
   ring.FillSlot() = Reply(7, {25, 0, 0});
   ASSERT_TRUE(ring.Commit());
   dispatcher.ReplyCommitted();
   ASSERT_TRUE(test::WaitUntil([&] { return applied == 64 && dispatcher.Sleeping(); }));
-  seen = pausesSoFar();
-  ASSERT_EQ(seen.size(), 64u);
-  EXPECT_EQ(seen.back(), std::make_pair(std::chrono::milliseconds(100), 64));
+  seen = clock.Pauses();
+  ASSERT_EQ(seen.size(), 63u);
+  EXPECT_EQ(seen.back(), std::make_pair(std::chrono::milliseconds(70), 63));
+
+  // A reply after a quiet spell is applied without a pause.
+  clock.Advance(std::chrono::seconds(5));
+  ring.FillSlot() = Reply(7, {26, 0, 0});
+  ASSERT_TRUE(ring.Commit());
+  dispatcher.ReplyCommitted();
+  ASSERT_TRUE(test::WaitUntil([&] { return applied == 65 && dispatcher.Sleeping(); }));
+  EXPECT_EQ(clock.Pauses().size(), 63u);
 
   // Stopping wakes the sleeping thread.
   dispatcher.Join();
   EXPECT_FALSE(dispatcher.Running());
   EXPECT_FALSE(state.workerRunning.load());
+}
+
+TEST(ReplyDispatcherTest, TheWriterAppliesAReplyItselfOnlyWhileTheThreadSleepsAndItsPauseIsOver) {
+  // The status poll's reply, while nothing else is going on, is applied by the ring's writer on
+  // its own thread at once. A reply within a tenth of a second of the last applied one, and the
+  // second of two committed together, are left to the thread and its pace.
+  ReplyRing ring;
+  MachineState state;
+  GuiQueue gui;
+  std::mutex mutex;
+  std::vector<std::pair<int, bool>> seen; // command, applied by the writer itself
+  bool servicing = false;                 // the test thread services the thread's calls
+  const auto service = [&] {
+    servicing = true;
+    const bool ran = gui.ServiceOne(std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    servicing = false;
+    return ran;
+  };
+  PausedClock clock;
+  std::atomic<int> applied{0};
+  ReplyDispatcher dispatcher(
+      ring, state, [&](const std::function<void()>& fn) { return gui.Run(fn); },
+      [&](const ReplyRing::Slot& entry) {
+        std::lock_guard lock(mutex);
+        seen.emplace_back(entry[3], !servicing);
+        applied.fetch_add(1);
+      },
+      ReplyDispatcher::kPassPeriod,
+      [&](std::chrono::milliseconds period) { clock.Pause(period, applied.load()); },
+      [&] { return clock.Now(); });
+  const auto commit = [&ring](std::uint8_t command) {
+    ring.FillSlot() = Reply(command, {});
+    ASSERT_TRUE(ring.Commit());
+  };
+
+  // Not started: nothing is applied, by anyone.
+  commit(7);
+  EXPECT_FALSE(dispatcher.ApplyOrWake());
+  EXPECT_EQ(ring.Waiting(), 1);
+  dispatcher.Start();
+  ASSERT_TRUE(service());
+  ASSERT_TRUE(test::WaitUntil([&] { return dispatcher.Sleeping(); }));
+
+  // Within the tenth of a second: the thread wakes, waits out the rest and has it applied.
+  clock.Advance(std::chrono::milliseconds(40));
+  commit(1);
+  EXPECT_FALSE(dispatcher.ApplyOrWake());
+  ASSERT_TRUE(service());
+  ASSERT_TRUE(test::WaitUntil([&] { return dispatcher.Sleeping(); }));
+  EXPECT_EQ(clock.Pauses().back().first, std::chrono::milliseconds(60));
+
+  // After it: applied here, and the thread sleeps on.
+  clock.Advance(std::chrono::milliseconds(100));
+  commit(2);
+  EXPECT_TRUE(dispatcher.ApplyOrWake());
+  EXPECT_TRUE(dispatcher.Sleeping());
+  EXPECT_TRUE(ring.Empty());
+
+  // Two at once, a second later: the first here, the second by the thread a tenth later.
+  clock.Advance(std::chrono::seconds(1));
+  commit(3);
+  commit(8);
+  EXPECT_TRUE(dispatcher.ApplyOrWake());
+  ASSERT_TRUE(service());
+  ASSERT_TRUE(test::WaitUntil([&] { return applied == 5 && dispatcher.Sleeping(); }));
+  EXPECT_EQ(clock.Pauses().back(), std::make_pair(std::chrono::milliseconds(100), 4));
+
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{
+                        {7, false}, {1, false}, {2, true}, {3, true}, {8, false}}));
+  }
+  EXPECT_EQ(dispatcher.AppliedCount(), 5u);
+  dispatcher.Join([&](std::jthread& thread) {
+    gui.Refuse();
+    thread.join();
+  });
 }
 
 } // namespace

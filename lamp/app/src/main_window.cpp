@@ -182,7 +182,7 @@ LResult MainWindow::OnSerialData(WParam wParam, LParam lParam) {
   auto* boot = dialogs_.OpenedAs<wndmsg::MessageTarget>(OptionDialog::Bootloader);
   const LResult result = serialData_.OnSerialData(wParam, lParam, boot);
   if (ring_.Waiting() > 0) {
-    dispatcher_.ReplyCommitted();
+    dispatcher_.ApplyOrWake();
   }
   return result;
 }

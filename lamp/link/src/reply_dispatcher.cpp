@@ -6,9 +6,9 @@ namespace lamp {
 
 ReplyDispatcher::ReplyDispatcher(ReplyRing& ring, MachineState& state, RunOnGui runOnGui,
                                  ApplyEntry apply, std::chrono::milliseconds passPeriod,
-                                 Pause pause)
+                                 Pause pause, Clock clock)
     : ring_(ring), state_(state), runOnGui_(std::move(runOnGui)), apply_(std::move(apply)),
-      passPeriod_(passPeriod), pause_(std::move(pause)) {}
+      passPeriod_(passPeriod), pause_(std::move(pause)), clock_(std::move(clock)) {}
 
 ReplyDispatcher::~ReplyDispatcher() {
   Join();
@@ -52,11 +52,68 @@ void ReplyDispatcher::ReplyCommitted() {
   replyWaiting_.notify_all();
 }
 
+bool ReplyDispatcher::ApplyOrWake() {
+  std::optional<ReplyRing::Slot> entry;
+  {
+    std::lock_guard lock(mutex_);
+    // Only while the thread sleeps does it hold no entry of its own, so the order of entries
+    // stays the ring's.
+    if (sleeping_.load() && !applyingHere_ && state_.workerRunning.load() &&
+        Now() >= nextEntryAt_) {
+      entry = ring_.Take();
+      applyingHere_ = entry.has_value();
+    }
+  }
+  if (!entry) {
+    replyWaiting_.notify_all();
+    return false;
+  }
+  // Without the lock: applying may send messages that come back here.
+  try {
+    apply_(*entry);
+    applied_.fetch_add(1);
+  } catch (...) {
+  }
+  {
+    std::lock_guard lock(mutex_);
+    nextEntryAt_ = Now() + passPeriod_;
+    applyingHere_ = false;
+  }
+  // A chunk may have brought more than one reply; the thread takes the rest at its pace.
+  if (!ring_.Empty()) {
+    replyWaiting_.notify_all();
+  }
+  return true;
+}
+
+std::chrono::steady_clock::time_point ReplyDispatcher::Now() const {
+  return clock_ ? clock_() : std::chrono::steady_clock::now();
+}
+
 void ReplyDispatcher::SleepWhileEmpty() {
   std::unique_lock lock(mutex_);
   sleeping_.store(true);
-  replyWaiting_.wait(lock, [this] { return !ring_.Empty() || !state_.workerRunning.load(); });
+  replyWaiting_.wait(
+      lock, [this] { return (!ring_.Empty() && !applyingHere_) || !state_.workerRunning.load(); });
   sleeping_.store(false);
+}
+
+void ReplyDispatcher::WaitOutPause() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    const auto now = Now();
+    if (now >= nextEntryAt_ || !state_.workerRunning.load()) {
+      return;
+    }
+    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(nextEntryAt_ - now);
+    if (pause_) {
+      lock.unlock();
+      pause_(rest);
+      lock.lock();
+    } else {
+      wake_.wait_for(lock, rest, [this] { return !state_.workerRunning.load(); });
+    }
+  }
 }
 
 void ReplyDispatcher::Run() {
@@ -64,21 +121,24 @@ void ReplyDispatcher::Run() {
     if (!state_.workerRunning.load()) {
       break;
     }
-    std::optional<ReplyRing::Slot> entry = ring_.Take();
+    SleepWhileEmpty();
+    WaitOutPause();
+    if (!state_.workerRunning.load()) {
+      break;
+    }
+    std::optional<ReplyRing::Slot> entry;
+    {
+      std::lock_guard lock(mutex_);
+      entry = ring_.Take();
+    }
     if (!entry) {
-      SleepWhileEmpty();
       continue;
     }
-    const bool applied = runOnGui_([this, &entry] { apply_(*entry); });
-    if (applied) {
+    if (runOnGui_([this, &entry] { apply_(*entry); })) {
       applied_.fetch_add(1);
     }
-    if (pause_) {
-      pause_(passPeriod_);
-      continue;
-    }
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, passPeriod_, [this] { return !state_.workerRunning.load(); });
+    std::lock_guard lock(mutex_);
+    nextEntryAt_ = Now() + passPeriod_;
   }
   state_.workerRunning.store(false);
   running_.store(false);

@@ -3,24 +3,35 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace lamp {
 namespace {
 
 enum class CallState { Pending, Running, Done, Aborted };
 
+// A worker waits for its call on a wake-up of its own (one of a few, picked by its thread), so
+// that a reply applied does not also wake the receive thread waiting on a delivery of its own,
+// and the other way round. The wake-ups live as long as the program, so the user-interface thread
+// may signal one after releasing the queue's lock, when the call itself may already be gone: the
+// woken worker then finds the lock free instead of going back to sleep on it.
+std::condition_variable& SettledSignal(std::thread::id worker) {
+  static std::array<std::condition_variable, 16> wakeUps;
+  return wakeUps[std::hash<std::thread::id>{}(worker) % wakeUps.size()];
+}
+
 // Lives on the stack of the worker that waits for it; the queue only holds its address until the
-// GUI thread has finished with it. Each call wakes only its own worker, so that a reply applied
-// does not also wake the receive thread waiting on a delivery of its own, and the other way round.
+// GUI thread has finished with it.
 struct Call {
   const std::function<void()>* fn = nullptr;
   const void* tag = nullptr;
   CallState state = CallState::Pending;
-  std::condition_variable settled; // done or aborted; notified under the queue's lock
+  std::condition_variable* settled = nullptr; // done or aborted
 };
 
 struct CallQueue {
@@ -58,6 +69,7 @@ bool RunOnGui(const std::function<void()>& fn, const void* tag) {
   Call call;
   call.fn = &fn;
   call.tag = tag;
+  call.settled = &SettledSignal(std::this_thread::get_id());
   {
     std::lock_guard lock(queue.mutex);
     if (queue.refused) {
@@ -69,7 +81,7 @@ bool RunOnGui(const std::function<void()>& fn, const void* tag) {
   QMetaObject::invokeMethod(
       app, [] { ServiceGuiCalls(); }, Qt::QueuedConnection);
   std::unique_lock lock(queue.mutex);
-  call.settled.wait(
+  call.settled->wait(
       lock, [&] { return call.state == CallState::Done || call.state == CallState::Aborted; });
   return call.state == CallState::Done;
 }
@@ -94,10 +106,14 @@ void ServiceGuiCalls() {
       (*call->fn)();
     } catch (...) {
     }
-    std::lock_guard lock(queue.mutex);
-    call->state = CallState::Done;
-    // Under the lock: once it is released the worker may return and the call is gone.
-    call->settled.notify_one();
+    std::condition_variable* settled = nullptr;
+    {
+      std::lock_guard lock(queue.mutex);
+      call->state = CallState::Done;
+      // Once the lock is released the worker may return and the call is gone.
+      settled = call->settled;
+    }
+    settled->notify_all();
   }
 }
 
@@ -109,7 +125,7 @@ void AbortGuiCalls(const void* tag) {
                                          [tag](const Call* c) { return tag && c->tag != tag; });
     std::for_each(aborted, queue.pending.end(), [](Call* c) {
       c->state = CallState::Aborted;
-      c->settled.notify_one();
+      c->settled->notify_all();
     });
     queue.pending.erase(aborted, queue.pending.end());
   }

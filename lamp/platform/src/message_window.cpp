@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
 
 #include "platform/gui_calls.h"
 #include "platform/notify.h"
@@ -119,6 +120,10 @@ void MessageWindow::onMessage(unsigned msg, Handler handler) {
 }
 
 void MessageWindow::setTimer(int id, int ms) {
+  // A timer set again with its own period as it fires has just started that period anew.
+  if (id == firingTimer_ && timerRunning(id) && timerInterval(id) == ms && !closing_) {
+    return;
+  }
   killTimer(id);
   if (closing_) {
     return;
@@ -173,7 +178,9 @@ bool MessageWindow::handleTimerEvent(QTimerEvent* event) {
   if (it == timers_.end()) {
     return false;
   }
+  const int previous = std::exchange(firingTimer_, it->first);
   onTimer(it->first);
+  firingTimer_ = previous;
   return true;
 }
 

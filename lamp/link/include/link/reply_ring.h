@@ -3,9 +3,10 @@
 // the reply dispatcher thread. 64 slots of 20 bytes; a slot holds a reply frame as received,
 // from its start byte on, followed by zero bytes.
 //
-// One writer, one reader, no lock: only the framer moves `writeIndex`, only the dispatcher moves
-// `readIndex`; each index is published with release and read with acquire ordering, so a slot is
-// complete before the reader can see it and free again before the writer refills it.
+// One writer, one reader, no lock of its own: only the framer moves `writeIndex`, only the
+// dispatcher moves `readIndex`; each index is published with release and read with acquire
+// ordering, so a slot is complete before the reader can see it and free again before the writer
+// refills it.
 //
 // At most 63 replies wait at once. While the ring is full the newest reply is dropped and
 // counted; replies already waiting are never overwritten.
@@ -30,7 +31,8 @@ public:
   // it is and counting a drop, when 63 replies are already waiting.
   bool Commit() noexcept;
 
-  // Reader side (the dispatcher's thread).
+  // Reader side: the dispatcher (its thread, or the writer's while that thread sleeps, the two
+  // kept apart by the dispatcher's lock).
   [[nodiscard]] bool Empty() const noexcept;
   // The entry at `readIndex`, after which `readIndex` advances; nothing while the ring is empty.
   [[nodiscard]] std::optional<Slot> Take() noexcept;

@@ -114,6 +114,7 @@ private:
   std::unordered_map<unsigned, Handler> handlers_;
   std::map<int, int> timers_;    // timer id -> Qt timer id
   std::map<int, int> intervals_; // timer id -> period asked for, ms
+  int firingTimer_ = -1;         // the timer whose onTimer runs now, if any
   int controlId_ = 0;
 };
 
