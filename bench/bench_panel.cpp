@@ -70,6 +70,7 @@ struct Figures {
   std::string firstFrame;
   std::int64_t threadsCpuNs = 0;
   std::int64_t processCpuNs = 0;
+  bench::ContextSwitches switches;
   std::uint64_t replies = 0;
   std::chrono::nanoseconds window{};
   bench::ProcessMemory settled;
@@ -101,6 +102,7 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   const auto settled = bench::ReadMemory(pid);
   const auto threadsBefore = bench::ReadThreadsCpuNs(pid);
   const auto processBefore = bench::ReadProcessCpuNs(pid);
+  const auto switchesBefore = bench::ReadThreadsSwitches(pid);
   const std::uint64_t repliesBefore = rig.LineStats().framesSent;
   const Clock::time_point windowStart = Clock::now();
   std::fprintf(stderr, "bench_panel: panel running; measuring %lld s\n",
@@ -108,11 +110,12 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   std::this_thread::sleep_for(kIdleWindow);
   const auto threadsAfter = bench::ReadThreadsCpuNs(pid);
   const auto processAfter = bench::ReadProcessCpuNs(pid);
+  const auto switchesAfter = bench::ReadThreadsSwitches(pid);
   const auto end = bench::ReadMemory(pid);
   figures.window = Clock::now() - windowStart;
   figures.replies = rig.LineStats().framesSent - repliesBefore;
   if (!rig.Running() || !settled || !end || !threadsBefore || !threadsAfter || !processBefore ||
-      !processAfter) {
+      !processAfter || !switchesBefore || !switchesAfter) {
     return Fail("the panel ended, or its figures could not be read", &rig);
   }
   if (figures.replies == 0) {
@@ -122,6 +125,8 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   figures.end = *end;
   figures.threadsCpuNs = *threadsAfter - *threadsBefore;
   figures.processCpuNs = *processAfter - *processBefore;
+  figures.switches = {switchesAfter->voluntary - switchesBefore->voluntary,
+                      switchesAfter->involuntary - switchesBefore->involuntary};
   return true;
 }
 
@@ -152,6 +157,12 @@ void Print(const Figures& figures) {
               "(`/proc/<pid>/task/*/schedstat`) and, as a check, from the process's user and "
               "system time (`/proc/<pid>/stat`, in ticks of %ld ms);\n",
               windowS, kPollPeriodMs, tickMs);
+  std::printf("- wake-ups: how often the panel's threads were switched off a CPU in that window, "
+              "waiting (`voluntary_ctxt_switches` of `/proc/<pid>/task/*/status`) or pre-empted "
+              "(`nonvoluntary_ctxt_switches`), per reply. Each is paid again when the thread "
+              "wakes, and on a machine whose cores sleep (a virtual one most of all) the waking "
+              "costs more than the work, so this count, which does not depend on the machine, "
+              "says most about the idle CPU;\n");
   std::printf("- resident memory: `VmRSS` (resident now) and `VmHWM` (the peak) of `/proc/<pid>/"
               "status`, %lld s after the first frame and at the end of the idle window.\n\n",
               static_cast<long long>(std::chrono::seconds(kSettle).count()));
@@ -176,6 +187,12 @@ void Print(const Figures& figures) {
     table.Row({"CPU per reply (all of the window's CPU time / replies)",
                bench::Format("%.2f ms", static_cast<double>(figures.threadsCpuNs) / 1e6 /
                                             static_cast<double>(figures.replies))});
+    const auto perReply = [&figures](std::int64_t count) {
+      return static_cast<double>(count) / static_cast<double>(figures.replies);
+    };
+    table.Row({"threads switched off a CPU per reply: waiting / pre-empted",
+               bench::Format("%.1f / %.1f", perReply(figures.switches.voluntary),
+                             perReply(figures.switches.involuntary))});
   }
   table.Row(
       {"resident memory (VmRSS), settled / end",

@@ -124,4 +124,31 @@ std::optional<std::int64_t> ReadThreadsCpuNs(pid_t pid, std::string_view namePre
   return total;
 }
 
+std::optional<ContextSwitches> ParseSwitches(std::string_view text) {
+  const auto voluntary = Field(text, "voluntary_ctxt_switches:");
+  const auto involuntary = Field(text, "nonvoluntary_ctxt_switches:");
+  if (!voluntary || !involuntary) {
+    return std::nullopt;
+  }
+  return ContextSwitches{*voluntary, *involuntary};
+}
+
+std::optional<ContextSwitches> ReadThreadsSwitches(pid_t pid) {
+  std::error_code error;
+  std::filesystem::directory_iterator tasks(ProcFolder(pid) / "task", error);
+  if (error) {
+    return std::nullopt;
+  }
+  ContextSwitches total;
+  for (const auto& task : tasks) {
+    // A thread that ended between listing and reading adds nothing.
+    const auto text = ReadFile(task.path() / "status");
+    if (const auto switches = text ? ParseSwitches(*text) : std::nullopt) {
+      total.voluntary += switches->voluntary;
+      total.involuntary += switches->involuntary;
+    }
+  }
+  return total;
+}
+
 } // namespace bench

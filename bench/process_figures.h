@@ -33,4 +33,17 @@ struct ProcessMemory {
 [[nodiscard]] std::optional<std::int64_t> ReadThreadsCpuNs(pid_t pid,
                                                            std::string_view namePrefix = {});
 
+// How often the threads of a process have been switched off a CPU: waiting for something
+// (voluntary) or pre-empted (involuntary). Each is a wake-up paid for later, which on an idle
+// machine costs more than the work it wakes for.
+struct ContextSwitches {
+  std::int64_t voluntary = 0;
+  std::int64_t involuntary = 0;
+};
+
+// From the text of /proc/<pid>/task/<tid>/status.
+[[nodiscard]] std::optional<ContextSwitches> ParseSwitches(std::string_view text);
+// Summed over the threads the process has now.
+[[nodiscard]] std::optional<ContextSwitches> ReadThreadsSwitches(pid_t pid);
+
 } // namespace bench

@@ -42,6 +42,17 @@ TEST(ProcessFigures, StatTicksAreCountedFromTheEndOfTheCommandName) {
   }
 }
 
+TEST(ProcessFigures, SwitchesAreReadByTheirWholeNames) {
+  // "voluntary_ctxt_switches" ends "nonvoluntary_ctxt_switches" too: each is taken by its own name.
+  const auto both = ParseSwitches("Name:\tlamp\nvoluntary_ctxt_switches:\t120\n"
+                                  "nonvoluntary_ctxt_switches:\t7\n");
+  ASSERT_TRUE(both.has_value());
+  EXPECT_EQ(both->voluntary, 120);
+  EXPECT_EQ(both->involuntary, 7);
+  EXPECT_FALSE(ParseSwitches("nonvoluntary_ctxt_switches:\t7\n").has_value());
+  EXPECT_FALSE(ParseSwitches("voluntary_ctxt_switches:\t7\n").has_value());
+}
+
 TEST(ProcessFigures, ReadsThisProcessAndNothingForOneThatIsGone) {
   const auto memory = ReadMemory(::getpid());
   ASSERT_TRUE(memory.has_value());
@@ -50,6 +61,9 @@ TEST(ProcessFigures, ReadsThisProcessAndNothingForOneThatIsGone) {
   EXPECT_GE(memory->threads, 1);
   EXPECT_TRUE(ReadProcessCpuNs(::getpid()).has_value());
   EXPECT_TRUE(ReadThreadsCpuNs(::getpid()).has_value());
+  const auto switches = ReadThreadsSwitches(::getpid());
+  ASSERT_TRUE(switches.has_value());
+  EXPECT_GT(switches->voluntary + switches->involuntary, 0);
   // Only threads with the name asked for count.
   EXPECT_EQ(ReadThreadsCpuNs(::getpid(), "no thread is called this"), 0);
 
@@ -58,6 +72,7 @@ TEST(ProcessFigures, ReadsThisProcessAndNothingForOneThatIsGone) {
   EXPECT_FALSE(ReadMemory(kGone).has_value());
   EXPECT_FALSE(ReadProcessCpuNs(kGone).has_value());
   EXPECT_FALSE(ReadThreadsCpuNs(kGone).has_value());
+  EXPECT_FALSE(ReadThreadsSwitches(kGone).has_value());
 }
 
 } // namespace
