@@ -18,7 +18,7 @@
 #include "controls/my_edit.h"
 #include "firmware_dialog/bootloader.h"
 #include "lamp_res/art_files.h"
-#include "platform/dialog_units.h"
+#include "platform/dialog_shell.h"
 #include "platform/gui_calls.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
@@ -30,7 +30,6 @@ namespace lamp {
 namespace {
 
 constexpr unsigned WM_SYSCOMMAND = 0x0112;
-const QColor kBackground(254, 254, 254);
 
 comlane::SerialPort* programPort = nullptr;
 
@@ -77,14 +76,12 @@ MainWindow::MainWindow(PanelSetup setup, QWidget* parent)
           [this](const ReplyRing::Slot& entry) { applier_.Apply(entry); }),
       freeze_(setup.freeze ? std::move(setup.freeze)
                            : std::function<void(std::chrono::milliseconds)>(SleepFreeze)) {
-  setWindowTitle(QStringLiteral("Velora"));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  const QFont dialogFont = DialogFont(QStringLiteral("MS Shell Dlg"), 9);
-  setFont(dialogFont);
-  const DialogUnits units(dialogFont);
-  setFixedSize(units.size(287, 280));
+  const DialogUnits units = ShapeDialog(*this, {.title = QStringLiteral("Velora"),
+                                                .face = QStringLiteral("MS Shell Dlg"),
+                                                .points = 9,
+                                                .toolWindow = false,
+                                                .minimiseBox = true});
+  FixTemplateSize(*this, units, QSize(287, 280));
   QIcon icon;
   icon.addFile(lamp_res::ArtworkPath(lamp_res::kAppIconSmall.file));
   icon.addFile(lamp_res::ArtworkPath(lamp_res::kAppIcon.file));
@@ -501,7 +498,7 @@ void MainWindow::Shutdown() {
 
 void MainWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), kBackground);
+  painter.fillRect(rect(), kPlainGround);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

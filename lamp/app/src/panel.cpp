@@ -3,6 +3,7 @@
 #include <QRegularExpressionValidator>
 #include <wndmsg/messages.h>
 
+#include "controls/caption_label.h"
 #include "controls/control_factory.h"
 #include "controls/image_static.h"
 #include "controls/my_edit.h"
@@ -211,17 +212,8 @@ void Panel::PlacePictures() {
 }
 
 TextLabel* Panel::MakeLabel(const QString& text) {
-  auto* label = new TextLabel();
-  label->Create(QString(), WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, 100, 100), &window_,
-                kLabelId);
-  label->SetCaption(text)
-      .SetEmbossed(true, true)
-      .SetEmbossColour(kLabelBlue)
-      .SetTypeface(QStringLiteral("Verdana"), 0)
-      .SetPoints(14)
-      .SetHeavy(true)
-      .SetSeeThrough(true);
-  return label;
+  return MakeCaptionLabel(window_, kLabelId, SS_CENTER | SS_CENTERIMAGE, text,
+                          {.emboss = kLabelBlue, .points = 14});
 }
 
 void Panel::MakeLabels() {

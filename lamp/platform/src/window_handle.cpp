@@ -1,6 +1,7 @@
 #include "platform/window_handle.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 #include "platform/gui_calls.h"
 
@@ -50,6 +51,13 @@ void WindowHandle::post(unsigned msg, WParam wParam, LParam lParam) const {
 
 MessageWindow* WindowHandle::get() const {
   return life_ ? life_->window.load() : nullptr;
+}
+
+OwnerLife::OwnerLife(QWidget* owner) {
+  if (auto* window = dynamic_cast<MessageWindow*>(owner)) {
+    handle_ = WindowHandle(*window);
+    ownerIsWindow_ = true;
+  }
 }
 
 } // namespace lamp

@@ -11,17 +11,18 @@
 #include <lamp_res/art_files.h>
 #include <wndmsg/messages.h>
 
+#include "controls/caption_label.h"
 #include "controls/control_factory.h"
 #include "controls/text_label.h"
-#include "controls/window_styles.h"
-#include "platform/dialog_units.h"
+#include "platform/dialog_shell.h"
 
 namespace lamp {
 
 namespace {
 
-const QColor kPlainGround(254, 254, 254);
 const QColor kWhite(255, 255, 255);
+const QColor kCaptionBlue(42, 116, 179);
+constexpr int kLabelId = 20000;
 constexpr int kGradientBase = 205;
 
 // MulDiv: a * b / c rounded half away from zero, without overflow.
@@ -50,23 +51,13 @@ QColor GradientRowColour(int y, int height, const QColor& base) {
 
 SettingsDialog::SettingsDialog(PanelHost& host, OptionDialog which, QWidget* parent,
                                const Template& form, Background background)
-    : Dialog(parent), host_(host), which_(which), background_(background) {
-  if (auto* window = dynamic_cast<MessageWindow*>(parent)) {
-    parentLife_ = WindowHandle(*window);
-    parentIsWindow_ = true;
-  }
-  setAttribute(Qt::WA_DeleteOnClose);
-  Qt::WindowFlags flags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-  if (form.minimiseBox) {
-    flags |= Qt::WindowMinimizeButtonHint;
-  }
-  setWindowFlags(flags);
-  setModal(false);
-  setWindowTitle(form.caption);
-  const QFont font = DialogFont(QStringLiteral("Verdana"), 8);
-  setFont(font);
-  setFixedSize(DialogUnits(font).size(form.units.width(), form.units.height()));
+    : Dialog(parent), host_(host), ownerLife_(parent), which_(which), background_(background) {
+  const DialogUnits units = ShapeDialog(*this, {.title = form.caption,
+                                                .face = QStringLiteral("Verdana"),
+                                                .points = 8,
+                                                .minimiseBox = form.minimiseBox,
+                                                .deleteOnClose = true});
+  FixTemplateSize(*this, units, form.units);
   if (form.centred) {
     if (const QScreen* screen = QApplication::primaryScreen()) {
       QRect frame(QPoint(), size());
@@ -88,7 +79,7 @@ SettingsDialog::~SettingsDialog() {
 }
 
 bool SettingsDialog::ClosedWithHostAlive() const {
-  return closed_ && (!parentIsWindow_ || parentLife_.alive());
+  return closed_ && ownerLife_.alive();
 }
 
 QRect SettingsDialog::UnitsRect(int x, int y, int width, int height) const {
@@ -116,15 +107,8 @@ knoblet::ButtonObject* SettingsDialog::MakeButton(const QString& caption, const 
 
 TextLabel* SettingsDialog::MakeLabel(const QString& caption, std::uint32_t style, int points,
                                      const QRect& rect) {
-  auto* label = new TextLabel();
-  label->Create(QString(), WS_VISIBLE | style, QRect(0, 0, 100, 100), this, 20000);
-  label->SetCaption(caption)
-      .SetEmbossed(true, true)
-      .SetEmbossColour(QColor(42, 116, 179))
-      .SetTypeface(QStringLiteral("Verdana"), 0)
-      .SetPoints(points)
-      .SetHeavy(true)
-      .SetSeeThrough(true);
+  TextLabel* label =
+      MakeCaptionLabel(*this, kLabelId, style, caption, {.emboss = kCaptionBlue, .points = points});
   label->setGeometry(rect);
   label->update();
   return label;

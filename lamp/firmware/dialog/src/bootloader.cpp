@@ -21,13 +21,14 @@
 #include <lamp_res/art_files.h>
 #include <wndmsg/messages.h>
 
+#include "controls/caption_label.h"
 #include "controls/control_factory.h"
 #include "controls/text_label.h"
 #include "controls/window_styles.h"
 #include "firmware_dialog/bootloader_menu.h"
 #include "firmware_dialog/memory_view.h"
 #include "link/panel_host.h"
-#include "platform/dialog_units.h"
+#include "platform/dialog_shell.h"
 #include "platform/notify.h"
 
 namespace lamp {
@@ -38,6 +39,9 @@ using firmware::ImageKind;
 // Dialog template 137: 338 x 338 dialog units in "Verdana" 8 point.
 constexpr int kTemplateWidth = 338;
 constexpr int kTemplateHeight = 338;
+
+// The dialog's labels: embossed in light blue, heavy slanted Verdana 9 point.
+const CaptionLook kLabelLook{.emboss = QColor(128, 128, 255), .points = 9, .slanted = true};
 
 QRect FromEdges(int left, int top, int right, int bottom) {
   return QRect(left, top, right - left, bottom - top);
@@ -72,25 +76,19 @@ QString CBootloader::QtFileFilter(const char* pairs) {
 }
 
 CBootloader::CBootloader(QWidget* parent, Host host)
-    : Dialog(parent), host_(std::move(host)), chooseFile_(&CBootloader::ChooseFileToOpen),
-      chooseSaveFile_(&CBootloader::ChooseFileToSave), image_(firmware::ProgramImageBuffer()),
-      relay_(*this, *this), protocol_(
-                                image_,
-                                [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
-                                  return port != nullptr ? port->Write(bytes, count) : 0;
-                                },
-                                pacer_, relay_) {
-  if (auto* window = dynamic_cast<MessageWindow*>(parent)) {
-    parentLife_ = WindowHandle(*window);
-    parentIsWindow_ = true;
-  }
-  setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QStringLiteral("Firmware upgrade"));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setModal(false);
-  const QFont dialogFont = DialogFont(QStringLiteral("Verdana"), 8);
-  setFont(dialogFont);
+    : Dialog(parent), host_(std::move(host)), ownerLife_(parent),
+      chooseFile_(&CBootloader::ChooseFileToOpen), chooseSaveFile_(&CBootloader::ChooseFileToSave),
+      image_(firmware::ProgramImageBuffer()), relay_(*this, *this),
+      protocol_(
+          image_,
+          [port = host_.port](const std::uint8_t* bytes, std::int32_t count) {
+            return port != nullptr ? port->Write(bytes, count) : 0;
+          },
+          pacer_, relay_) {
+  const DialogUnits units = ShapeDialog(*this, {.title = QStringLiteral("Firmware upgrade"),
+                                                .face = QStringLiteral("Verdana"),
+                                                .points = 8,
+                                                .deleteOnClose = true});
 
   onMessage(WM_COMMAND, &CBootloader::OnCommand);
   onMessage(wndmsg::WM_BOOT_DATA, &CBootloader::OnBootData);
@@ -106,9 +104,9 @@ CBootloader::CBootloader(QWidget* parent, Host host)
   // The menu sits above the client area, as the system's menus did.
   MakeMenu();
   clientTop_ = menuBar_->sizeHint().height();
-  const DialogUnits units(dialogFont);
-  client_ = QRect(QPoint(0, 0), units.size(kTemplateWidth, kTemplateHeight));
-  setFixedSize(client_.width(), clientTop_ + client_.height());
+  client_ =
+      QRect(QPoint(0, 0),
+            FixTemplateSize(*this, units, QSize(kTemplateWidth, kTemplateHeight), clientTop_));
   menuBar_->setGeometry(0, 0, client_.width(), clientTop_);
 
   MakeTargetGroup();
@@ -131,7 +129,7 @@ CBootloader::~CBootloader() {
 }
 
 void CBootloader::TellHostClosed() const {
-  if (host_.closed && (!parentIsWindow_ || parentLife_.alive())) {
+  if (host_.closed && ownerLife_.alive()) {
     host_.closed();
   }
 }
@@ -185,18 +183,9 @@ void CBootloader::MakeLabels() {
   const int gBottom = g.top() + g.height();
 
   for (std::size_t i = 0; i < labels_.size(); ++i) {
-    auto* label = new TextLabel();
     const bool captionColumn = i >= 1 && i <= 6;
-    label->Create(QString(), WS_VISIBLE | (captionColumn ? SS_RIGHT : SS_LEFT),
-                  QRect(0, 0, 100, 100), this, firmware::kLabelId);
-    label->SetEmbossed(true, true)
-        .SetEmbossColour(QColor(128, 128, 255))
-        .SetTypeface(QStringLiteral("Verdana"), 0)
-        .SetPoints(9)
-        .SetHeavy(true)
-        .SetSlanted(true)
-        .SetSeeThrough(true);
-    labels_[i] = label;
+    labels_[i] = MakeCaptionLabel(*this, firmware::kLabelId, captionColumn ? SS_RIGHT : SS_LEFT,
+                                  QString(), kLabelLook);
   }
 
   // Label 0 may reach past the window's right edge; it is clipped there.

@@ -27,4 +27,18 @@ private:
   std::shared_ptr<WindowLife> life_;
 };
 
+// The life of a dialog's owner, for what the dialog tells it while closing: an owner that is one
+// of the program's windows counts as alive until it begins closing; any other owner (or none) has
+// no messages to miss, and counts as alive throughout. GUI thread.
+class OwnerLife {
+public:
+  explicit OwnerLife(QWidget* owner);
+
+  [[nodiscard]] bool alive() const { return !ownerIsWindow_ || handle_.alive(); }
+
+private:
+  WindowHandle handle_;
+  bool ownerIsWindow_ = false;
+};
+
 } // namespace lamp

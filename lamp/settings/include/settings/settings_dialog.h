@@ -75,10 +75,9 @@ protected:
   knoblet::ButtonObject* MakeButton(const QString& caption, const QRect& provisional, int id,
                                     int index, const QPixmap& up, const QPixmap& down,
                                     const ButtonLook& look);
-  // A caption as the settings dialogs draw them: a TextLabel made as a visible child with the
-  // SS_* alignment `style`, provisional rectangle (0, 0, 100, 100), control ID 20000; then
-  // captioned, embossed inward in RGB(42, 116, 179), heavy Verdana of `points`, see-through, and
-  // moved to `rect`.
+  // A caption as the settings dialogs draw them (MakeCaptionLabel): control ID 20000, the SS_*
+  // alignment `style`, embossed in RGB(42, 116, 179), heavy Verdana of `points`, upright; moved
+  // to `rect`.
   TextLabel* MakeLabel(const QString& caption, std::uint32_t style, int points, const QRect& rect);
   // A radio button of the template, drawn black on white, at `rect` (pixels).
   QRadioButton* MakeRadio(const QString& text, const QRect& rect);
@@ -112,9 +111,8 @@ private:
   LResult OnButtonClicked(WParam wParam, LParam lParam);
 
   PanelHost& host_;
-  // The parent's life, where the parent is one of the program's windows.
-  WindowHandle parentLife_;
-  bool parentIsWindow_ = false;
+  // The parent's life: a parent that is going away itself is told nothing.
+  OwnerLife ownerLife_;
   OptionDialog which_;
   Background background_;
   bool closed_ = false;

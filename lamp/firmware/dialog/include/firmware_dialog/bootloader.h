@@ -180,8 +180,7 @@ private:
   Host host_;
   // The parent, when it is one of the program's windows: a parent that is going away itself is
   // told nothing.
-  WindowHandle parentLife_;
-  bool parentIsWindow_ = false;
+  OwnerLife ownerLife_;
   FileChooser chooseFile_;
   FileChooser chooseSaveFile_;
   QRect client_;
