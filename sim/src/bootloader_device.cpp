@@ -4,6 +4,7 @@
 #include <array>
 #include <numeric>
 
+#include <firmware/bootloader_wire.h>
 #include <link/protocol.h>
 
 #include "sim/simulator.h"
@@ -11,17 +12,23 @@
 namespace sim {
 namespace {
 
+using lamp::firmware::BootAnswer;
+using lamp::firmware::BootMessage;
+using lamp::firmware::kBootAck;
+using lamp::firmware::kBootIdentify;
+using lamp::firmware::kBootJumpApplication;
+using lamp::firmware::kBootMessageBytes;
+using lamp::firmware::kBootNak;
+using lamp::firmware::kBootReadData;
+using lamp::firmware::kBootReadProgram;
+using lamp::firmware::kBootWriteData;
+using lamp::firmware::kBootWriteProgram;
+using lamp::firmware::kEndOfRead;
+using lamp::firmware::kEndOfWrite;
+using lamp::firmware::kReadBlockDataOffset;
+
 constexpr auto kHeader = lamp::kBootloaderHeader;
-constexpr std::uint8_t kIdentify = 0x80;
-constexpr std::uint8_t kWriteProgram = 0x81;
-constexpr std::uint8_t kWriteData = 0x82;
-constexpr std::uint8_t kReadProgram = 0x83;
-constexpr std::uint8_t kReadData = 0x84;
-constexpr std::uint8_t kJump = 0x88;
-constexpr std::uint8_t kAck = 0x06;
-constexpr std::uint8_t kNak = 0x15;
-constexpr std::size_t kDataBlock = 128;
-constexpr std::uint16_t kEnd = 0xFFFF;
+constexpr std::size_t kDataBlock = lamp::firmware::kDataBlockBytes;
 constexpr auto kForgetAfter = std::chrono::milliseconds(500);
 
 std::uint8_t Sum(const std::uint8_t* bytes, std::size_t count) {
@@ -34,7 +41,13 @@ void PutWord(std::vector<std::uint8_t>& frame, std::uint32_t word) {
 }
 
 std::vector<std::uint8_t> Reply(std::uint8_t subCommand) {
-  return {kHeader[0], kHeader[1], kHeader[2], subCommand};
+  const auto message = BootMessage(subCommand);
+  return {message.begin(), message.end()};
+}
+
+std::vector<std::uint8_t> Answer(std::uint8_t subCommand, bool accepted) {
+  const auto answer = BootAnswer(subCommand, accepted);
+  return {answer.begin(), answer.end()};
 }
 
 } // namespace
@@ -126,7 +139,7 @@ void BootloaderDevice::OnTime(TimePoint now, Line& line) {
   if (!partial.empty() && now - lastByte >= kForgetAfter) {
     // The read's own request given again waits for a fifth byte that is not coming: it restarts
     // the read.
-    if (state == State::Read && partial.size() == 4 &&
+    if (state == State::Read && partial.size() == kBootMessageBytes &&
         std::equal(kHeader.begin(), kHeader.end(), partial.begin())) {
       line.TraceReceived(partial, "request");
       const std::uint8_t subCommand = partial[3];
@@ -151,17 +164,17 @@ std::vector<std::uint8_t>& BootloaderDevice::Memory(bool program) {
 bool BootloaderDevice::Process(Line& line) {
   for (;;) {
     if (state == State::Write) {
-      if (partial.size() < 2) {
+      if (partial.size() < kEndOfWrite.size()) {
         return false;
       }
-      if (partial[0] == 0xFF && partial[1] == 0xFF) {
-        line.TraceReceived({partial.data(), 2}, "end of write");
-        partial.erase(partial.begin(), partial.begin() + 2);
+      if (std::equal(kEndOfWrite.begin(), kEndOfWrite.end(), partial.begin())) {
+        line.TraceReceived({partial.data(), kEndOfWrite.size()}, "end of write");
+        partial.erase(partial.begin(), partial.begin() + kEndOfWrite.size());
         state = State::Request;
         continue;
       }
       const std::size_t blockBytes =
-          transferCommand == kWriteProgram ? settings.pageBytes : kDataBlock;
+          transferCommand == kBootWriteProgram ? settings.pageBytes : kDataBlock;
       if (partial.size() < blockBytes + 3) {
         return false;
       }
@@ -178,27 +191,26 @@ bool BootloaderDevice::Process(Line& line) {
       line.TraceReceived({partial.data(), 1}, "skipped");
       partial.erase(partial.begin());
     }
-    if (partial.size() < 4) {
+    if (partial.size() < kBootMessageBytes) {
       return false;
     }
     if (state == State::Read && partial[3] == transferCommand) {
-      if (partial.size() < 5) {
+      if (partial.size() < kBootMessageBytes + 1) {
         return false;
       }
-      if (partial[4] == kAck || partial[4] == kNak) {
+      if (partial[4] == kBootAck || partial[4] == kBootNak) {
         HandleReadAnswer(line);
-        partial.erase(partial.begin(), partial.begin() + 5);
+        partial.erase(partial.begin(), partial.begin() + kBootMessageBytes + 1);
         continue;
       }
     }
     // A request; in the middle of a read it abandons the read.
     const std::uint8_t subCommand = partial[3];
-    line.TraceReceived({partial.data(), 4}, "request");
-    partial.erase(partial.begin(), partial.begin() + 4);
+    line.TraceReceived({partial.data(), kBootMessageBytes}, "request");
+    partial.erase(partial.begin(), partial.begin() + kBootMessageBytes);
     state = State::Request;
-    if (subCommand == kJump) {
-      std::vector<std::uint8_t> reply = Reply(kJump);
-      reply.push_back(kAck);
+    if (subCommand == kBootJumpApplication) {
+      std::vector<std::uint8_t> reply = Answer(kBootJumpApplication, true);
       // The application takes the line at once; a page answer still held back goes first.
       for (Held& page : held) {
         line.SendFrame(std::move(page.frame));
@@ -213,9 +225,9 @@ bool BootloaderDevice::Process(Line& line) {
 
 void BootloaderDevice::HandleRequest(std::uint8_t subCommand, Line& line) {
   switch (subCommand) {
-  case kIdentify:
+  case kBootIdentify:
     if (!settings.neverIdentify) {
-      std::vector<std::uint8_t> reply = Reply(kIdentify);
+      std::vector<std::uint8_t> reply = Reply(kBootIdentify);
       for (std::uint32_t word : {settings.signature, settings.flashKBytes, settings.bootSize,
                                  settings.pageSize, settings.pageBytes, settings.eepromSize}) {
         PutWord(reply, word);
@@ -223,15 +235,15 @@ void BootloaderDevice::HandleRequest(std::uint8_t subCommand, Line& line) {
       Send(std::move(reply), lastByte, line);
     }
     break;
-  case kWriteProgram:
-  case kWriteData:
+  case kBootWriteProgram:
+  case kBootWriteData:
     state = State::Write;
     transferCommand = subCommand;
     blockIndex = 0;
     break;
-  case kReadProgram:
-  case kReadData: {
-    const bool program = subCommand == kReadProgram;
+  case kBootReadProgram:
+  case kBootReadData: {
+    const bool program = subCommand == kBootReadProgram;
     state = State::Read;
     transferCommand = subCommand;
     blockIndex = 0;
@@ -249,7 +261,7 @@ void BootloaderDevice::HandleRequest(std::uint8_t subCommand, Line& line) {
 }
 
 void BootloaderDevice::HandleBlock(Line& line) {
-  const bool program = transferCommand == kWriteProgram;
+  const bool program = transferCommand == kBootWriteProgram;
   const std::size_t blockBytes = program ? settings.pageBytes : kDataBlock;
   const std::uint32_t address = partial[0] * 256u + partial[1];
   const std::size_t offset = program ? std::size_t{address} * blockBytes : address;
@@ -267,17 +279,16 @@ void BootloaderDevice::HandleBlock(Line& line) {
   line.TraceReceived({partial.data(), blockBytes + 3}, accepted ? "block" : "block refused");
   ++blockIndex;
   if (!settings.neverAcknowledge) {
-    std::vector<std::uint8_t> reply = Reply(transferCommand);
-    reply.push_back(accepted ? kAck : kNak);
-    Send(std::move(reply), program && accepted ? lastByte + settings.pageTime : lastByte, line);
+    Send(Answer(transferCommand, accepted),
+         program && accepted ? lastByte + settings.pageTime : lastByte, line);
   }
 }
 
 void BootloaderDevice::HandleReadAnswer(Line& line) {
-  line.TraceReceived({partial.data(), 5}, "read answer");
+  line.TraceReceived({partial.data(), kBootMessageBytes + 1}, "read answer");
   // A refused block is sent once more, then the read moves on, so that a host that refuses
   // everything (after Cancel) still reaches the end.
-  if (partial[4] == kAck || resent) {
+  if (partial[4] == kBootAck || resent) {
     ++blockIndex;
     resent = false;
   } else {
@@ -287,11 +298,11 @@ void BootloaderDevice::HandleReadAnswer(Line& line) {
 }
 
 void BootloaderDevice::SendReadBlock(Line& line) {
-  const bool program = transferCommand == kReadProgram;
+  const bool program = transferCommand == kBootReadProgram;
   const std::size_t blockBytes = program ? settings.pageBytes : kDataBlock;
   std::vector<std::uint8_t> block = Reply(transferCommand);
   if (blockIndex >= readBlocks) {
-    PutWord(block, kEnd);
+    PutWord(block, kEndOfRead);
     block.resize(block.size() + blockBytes + 1, 0);
     Send(std::move(block), lastByte, line);
     state = State::Request;
@@ -305,7 +316,7 @@ void BootloaderDevice::SendReadBlock(Line& line) {
     block.insert(block.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
                  source.begin() + static_cast<std::ptrdiff_t>(offset + blockBytes));
   }
-  const std::uint8_t checksum = Sum(block.data() + 6, blockBytes);
+  const std::uint8_t checksum = Sum(block.data() + kReadBlockDataOffset, blockBytes);
   block.push_back(settings.badReadChecksums ? static_cast<std::uint8_t>(checksum + 1) : checksum);
   Send(std::move(block), lastByte, line);
 }

@@ -45,9 +45,7 @@ void BootloaderProtocol::Send(std::span<const std::uint8_t> bytes) {
 }
 
 void BootloaderProtocol::SendRequest(std::uint8_t subCommand) {
-  const std::array<std::uint8_t, 4> request = {kBootloaderHeader[0], kBootloaderHeader[1],
-                                               kBootloaderHeader[2], subCommand};
-  Send(request);
+  Send(BootMessage(subCommand));
 }
 
 void BootloaderProtocol::OnBootData(const std::uint8_t* bytes, std::size_t count) {
@@ -317,7 +315,7 @@ void BootloaderProtocol::OnReadBlock(const ReplyCollector::Buffer& reply) {
   const std::size_t index =
       program ? std::size_t{address} * static_cast<std::size_t>(blockBytes) : std::size_t{address};
   const std::size_t count = static_cast<std::size_t>(blockBytes);
-  const std::uint8_t* data = reply.data() + 6;
+  const std::uint8_t* data = reply.data() + kReadBlockDataOffset;
   // A block reaching past the buffer is refused whole and nothing of it is stored.
   const bool fits = index + count <= kImageBufferBytes;
   const std::uint32_t sizeBefore = image.Size();
@@ -339,10 +337,7 @@ void BootloaderProtocol::OnReadBlock(const ReplyCollector::Buffer& reply) {
   }
   ++readBlocksTaken;
   readLastAddress = address;
-  const std::array<std::uint8_t, 5> answer = {
-      kBootloaderHeader[0], kBootloaderHeader[1], kBootloaderHeader[2], subCommand,
-      cancelRequested.load() || !good ? kBootNak : kBootAck};
-  Send(answer);
+  Send(BootAnswer(subCommand, good && !cancelRequested.load()));
 }
 
 void BootloaderProtocol::EndRead(TransferEnd end) {

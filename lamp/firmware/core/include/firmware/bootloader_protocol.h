@@ -5,15 +5,10 @@
 // commands, the received bytes (WM_BOOT_DATA), the ticks of timer 10 and Cancel to it, and shows
 // what BootloaderEvents asks for.
 //
-// Bytes on the line:
-//   entry frame (to the application)     5A 06 01 90 87 03
-//   request                               5A 01 90 <sub-command>
-//   write block                           address (2 bytes, MSB first), n image bytes, checksum
-//                                         (sum of the n bytes mod 256); after the last: FF FF
-//   replies                               5A 01 90 <sub-command> ..., cut by the expected length;
-//                                         an identify reply (16) or acknowledgement (5) that
-//                                         comes unasked for is cut by its own length
-//   read answer                           5A 01 90 <83 or 84> <06 ACK or 15 NAK>
+// Bytes on the line: the entry frame 5A 06 01 90 87 03 to the application (link/protocol.h), then
+// the bootloader's requests, blocks and replies (firmware/bootloader_wire.h). Replies are cut by
+// the expected length; an identify reply (16) or acknowledgement (5) that comes unasked for is
+// cut by its own length.
 //
 // Threads. Every operation except the accessors belongs to the user-interface thread. The class
 // runs at most one worker thread of its own: the identify poller (a request every 250 ms until
@@ -40,6 +35,7 @@
 #include <link/protocol.h>
 
 #include "firmware/bootloader_events.h"
+#include "firmware/bootloader_wire.h"
 #include "firmware/firmware_image.h"
 #include "firmware/pacer.h"
 #include "firmware/reply_collector.h"
@@ -47,23 +43,6 @@
 #include "firmware/transfer_outcome.h"
 
 namespace lamp::firmware {
-
-inline constexpr std::uint8_t kBootIdentify = 0x80;
-inline constexpr std::uint8_t kBootWriteProgram = 0x81;
-inline constexpr std::uint8_t kBootWriteData = 0x82;
-inline constexpr std::uint8_t kBootReadProgram = 0x83;
-inline constexpr std::uint8_t kBootReadData = 0x84;
-inline constexpr std::uint8_t kBootJumpApplication = 0x88;
-inline constexpr std::uint8_t kBootAck = 0x06;
-inline constexpr std::uint8_t kBootNak = 0x15;
-
-inline constexpr std::int32_t kWriteAckBytes = 5;
-inline constexpr std::int32_t kJumpAckBytes = 5;
-inline constexpr std::int32_t kDataBlockBytes = 128;
-inline constexpr std::int32_t kDataReadBlockBytes = kDataBlockBytes + 7;
-inline constexpr std::uint16_t kEndOfRead = 0xFFFF;
-// The address sent after the last block of a write (and by a writer leaving early).
-inline constexpr std::array<std::uint8_t, 2> kEndOfWrite = {0xFF, 0xFF};
 
 inline constexpr std::chrono::milliseconds kEntryPause{1000};
 inline constexpr std::chrono::milliseconds kIdentifyPeriod{250};
