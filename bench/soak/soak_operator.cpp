@@ -11,7 +11,7 @@
 #include "link/panel_host.h"
 #include "link/reply_panel.h"
 #include "platform/notify.h"
-#include "settings/automode.h"
+#include "settings_dialogs/automode.h"
 
 namespace soak {
 

@@ -13,7 +13,7 @@
 #include "controls/text_label.h"
 #include "lamp_test/operator_input.h"
 #include "line_rig.h"
-#include "settings/data_dialog.h"
+#include "settings_dialogs/data_dialog.h"
 
 namespace lamp::drills {
 namespace {

@@ -21,7 +21,7 @@
 #include "firmware_dialog/bootloader_menu.h"
 #include "lamp_test/operator_input.h"
 #include "lamp_test/panel_settings.h"
-#include "settings/rs232_setup.h"
+#include "settings_dialogs/rs232_setup.h"
 
 namespace lamp::test {
 

@@ -7,7 +7,7 @@
 
 #include "platform/gui_calls.h"
 
-#include "settings/settings_dialogs.h"
+#include "settings_dialogs/settings_dialogs.h"
 
 namespace lamp::test {
 

@@ -19,9 +19,9 @@
 #include "lamp_test/temp_folder.h"
 #include "platform/message_box.h"
 #include "platform/notify.h"
-#include "settings/automode.h"
-#include "settings/rs232_setup.h"
-#include "settings/settings_dialogs.h"
+#include "settings_dialogs/automode.h"
+#include "settings_dialogs/rs232_setup.h"
+#include "settings_dialogs/settings_dialogs.h"
 
 namespace lamp::test {
 namespace {

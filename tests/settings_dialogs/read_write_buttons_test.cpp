@@ -9,9 +9,9 @@
 #include "controls/my_edit.h"
 #include "dialog_host.h"
 #include "lamp_test/operator_input.h"
-#include "settings/automode.h"
-#include "settings/fan_ctrl.h"
-#include "settings/user_mode.h"
+#include "settings_dialogs/automode.h"
+#include "settings_dialogs/fan_ctrl.h"
+#include "settings_dialogs/user_mode.h"
 
 namespace lamp::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lamp_test/temp_folder.h"
-#include "settings/serial_devices.h"
+#include "settings_dialogs/serial_devices.h"
 
 namespace lamp::test {
 namespace {

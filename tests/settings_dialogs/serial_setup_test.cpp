@@ -12,7 +12,7 @@
 #include "lamp_test/operator_input.h"
 #include "lamp_test/temp_folder.h"
 #include "platform/message_box.h"
-#include "settings/rs232_setup.h"
+#include "settings_dialogs/rs232_setup.h"
 
 namespace lamp::test {
 namespace {

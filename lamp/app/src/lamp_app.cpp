@@ -3,7 +3,7 @@
 #include "app/main_window.h"
 #include "firmware_dialog/bootloader.h"
 #include "platform/gui_calls.h"
-#include "settings/settings_dialogs.h"
+#include "settings_dialogs/settings_dialogs.h"
 
 namespace lamp {
 

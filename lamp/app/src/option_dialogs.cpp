@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "settings/serial_port_owner.h"
+#include "settings_dialogs/serial_port_owner.h"
 
 namespace lamp {
 

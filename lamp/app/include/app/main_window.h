@@ -30,7 +30,7 @@
 #include "link/serial_data_handler.h"
 #include "platform/library_loader.h"
 #include "platform/window.h"
-#include "settings/serial_port_owner.h"
+#include "settings_dialogs/serial_port_owner.h"
 
 namespace lamp {
 

@@ -21,7 +21,7 @@
 //
 // The bootloader entry frame has this layout too, with command kBootloaderCommand and the
 // direction byte kBootloaderEntryDirection. The bootloader's own messages begin with
-// kBootloaderHeader and follow their own layout (lamp/firmware's bootloader protocol).
+// kBootloaderHeader and follow their own layout (the firmware core's firmware/bootloader_wire.h).
 
 #include <array>
 #include <cstdint>

@@ -6,7 +6,7 @@
 //
 // GUI thread only.
 
-#include "settings/data_dialog.h"
+#include "settings_dialogs/data_dialog.h"
 
 namespace lamp {
 

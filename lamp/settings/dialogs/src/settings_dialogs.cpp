@@ -1,10 +1,10 @@
-#include "settings/settings_dialogs.h"
+#include "settings_dialogs/settings_dialogs.h"
 
-#include "settings/automode.h"
-#include "settings/fan_ctrl.h"
-#include "settings/machine.h"
-#include "settings/rs232_setup.h"
-#include "settings/user_mode.h"
+#include "settings_dialogs/automode.h"
+#include "settings_dialogs/fan_ctrl.h"
+#include "settings_dialogs/machine.h"
+#include "settings_dialogs/rs232_setup.h"
+#include "settings_dialogs/user_mode.h"
 
 namespace lamp {
 

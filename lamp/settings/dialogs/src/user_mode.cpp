@@ -1,4 +1,4 @@
-#include "settings/user_mode.h"
+#include "settings_dialogs/user_mode.h"
 
 #include <QGroupBox>
 #include <QRadioButton>

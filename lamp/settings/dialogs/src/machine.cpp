@@ -1,4 +1,4 @@
-#include "settings/machine.h"
+#include "settings_dialogs/machine.h"
 
 #include "controls/custom_list.h"
 

@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "settings/data_dialog.h"
+#include "settings_dialogs/data_dialog.h"
 
 namespace lamp {
 

@@ -1,4 +1,4 @@
-#include "settings/serial_devices.h"
+#include "settings_dialogs/serial_devices.h"
 
 #include <algorithm>
 #include <fstream>

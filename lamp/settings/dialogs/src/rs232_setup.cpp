@@ -1,4 +1,4 @@
-#include "settings/rs232_setup.h"
+#include "settings_dialogs/rs232_setup.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,9 +11,9 @@
 #include "controls/window_styles.h"
 #include "platform/gui_calls.h"
 #include "platform/message_box.h"
-#include "settings/serial_devices.h"
-#include "settings/serial_port_owner.h"
 #include "settings/serial_settings.h"
+#include "settings_dialogs/serial_devices.h"
+#include "settings_dialogs/serial_port_owner.h"
 
 namespace lamp {
 

@@ -10,7 +10,7 @@
 
 #include <array>
 
-#include "settings/data_dialog.h"
+#include "settings_dialogs/data_dialog.h"
 
 class QGroupBox;
 class QRadioButton;

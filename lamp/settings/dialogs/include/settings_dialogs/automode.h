@@ -13,7 +13,7 @@
 #include <chrono>
 #include <functional>
 
-#include "settings/data_dialog.h"
+#include "settings_dialogs/data_dialog.h"
 
 class QGroupBox;
 class QRadioButton;

@@ -1,4 +1,4 @@
-#include "settings/fan_ctrl.h"
+#include "settings_dialogs/fan_ctrl.h"
 
 #include "controls/my_edit.h"
 #include "controls/text_label.h"

@@ -11,7 +11,7 @@
 
 #include "link/command_source.h"
 #include "link/reply_panel.h"
-#include "settings/settings_dialog.h"
+#include "settings_dialogs/settings_dialog.h"
 
 namespace lamp {
 

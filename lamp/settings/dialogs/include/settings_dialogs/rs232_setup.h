@@ -21,7 +21,7 @@
 #include <string>
 
 #include "settings/profile_file.h"
-#include "settings/settings_dialog.h"
+#include "settings_dialogs/settings_dialog.h"
 
 class QComboBox;
 class QGroupBox;

@@ -1,4 +1,4 @@
-#include "settings/settings_dialog.h"
+#include "settings_dialogs/settings_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "settings/data_dialog.h"
+#include "settings_dialogs/data_dialog.h"
 
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>

@@ -1,4 +1,4 @@
-#include "settings/automode.h"
+#include "settings_dialogs/automode.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
