@@ -225,7 +225,9 @@ TEST_F(FirmwareUpgradeTest, WritesReadsBackAndReturnsToTheApplication) {
       [&] { return !dialog->ViewFillerRunning() && dialog->MemoryView()->RowCount() == 8192; }));
   EXPECT_EQ(dialog->MemoryView()->Text(8191, 0), "0001FFF0");
   EXPECT_EQ(dialog->Label(0)->GetCaption(), path);
-  // The picture shows where the written image ends and erased memory begins.
+  // The picture shows where the written image ends and erased memory begins. The view lays out
+  // the rows the filler just added first, or the scroll would stop at the old image's last row.
+  dialog->MemoryView()->doItemsLayout();
   dialog->MemoryView()->scrollTo(
       dialog->MemoryView()->model()->index(int(program.size() / 16) - 8, 0),
       QAbstractItemView::PositionAtTop);
