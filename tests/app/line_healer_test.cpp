@@ -2,21 +2,19 @@
 // line lost, on each tick of its retry timer, and when the port is back.
 #include <gtest/gtest.h>
 
-#include <comlane/serial_port.h>
-
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/line_healer.h"
+#include "lamp_test/attributes_only_port.h"
 
 namespace lamp {
 namespace {
 
 // A port that opens (or not) as the test says, and counts the tries.
-class ReopenablePort final : public comlane::SerialPort {
+class ReopenablePort final : public test::AttributesOnly {
 public:
-  SerialPort* Destroy(int) override { return this; }
   int IsOpen() override { return open ? 1 : 0; }
   int Close() override {
     open = false;
@@ -28,12 +26,6 @@ public:
     return open ? 1 : 0;
   }
   int StartThreads() override { return open ? 1 : 0; }
-  int Write(const std::uint8_t*, std::int32_t) override { return 0; }
-  int Write(const char*, std::int32_t) override { return 0; }
-  int Write(const std::byte*, std::int32_t) override { return 0; }
-  void SetOwner(wndmsg::MessageTarget*) override {}
-  int SetRts(bool) override { return 0; }
-  int SetDtr(bool) override { return 0; }
 
   bool open = true;
   bool opensNow = false;

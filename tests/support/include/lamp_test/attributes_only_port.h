@@ -1,12 +1,13 @@
 #pragma once
 // A serial port whose line attributes are read and written as plain members and whose operations
-// are never called: what LoadSerialSettings needs to be checked without a device.
+// are never called: what LoadSerialSettings needs to be checked without a device. Tests that need
+// an operation or two derive from it.
 
 #include <comlane/serial_port.h>
 
 namespace lamp::test {
 
-class AttributesOnly final : public comlane::SerialPort {
+class AttributesOnly : public comlane::SerialPort {
 public:
   SerialPort* Destroy(int) override { return this; }
   int IsOpen() override { return 0; }
