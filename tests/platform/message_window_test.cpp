@@ -31,6 +31,7 @@ public:
   std::atomic<bool> handledOnGuiThread{true};
   std::vector<int> ticks;
   int stopAfterTicks = 0;
+  int setAgainOnTick = 0; // a period to set the ticking timer to again, as the status poll does
 
   using lamp::Window::onTimer;
 
@@ -39,6 +40,9 @@ protected:
     ticks.push_back(id);
     if (stopAfterTicks != 0 && int(ticks.size()) >= stopAfterTicks) {
       killTimer(id);
+    }
+    if (setAgainOnTick != 0) {
+      setTimer(id, setAgainOnTick);
     }
   }
 
@@ -209,6 +213,22 @@ TEST(MessageWindow, TimersAreKeyedByIdAndReplacedBySetTimer) {
   EXPECT_EQ(window.ticks.front(), 5);
   EXPECT_FALSE(window.timerRunning(5));
   EXPECT_TRUE(window.timerRunning(3));
+
+  // Set again as it fires: with its own period it runs on; with another it takes that one.
+  window.stopAfterTicks = 0;
+  window.ticks.clear();
+  window.killTimer(3);
+  window.setAgainOnTick = 10;
+  window.setTimer(6, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.ticks.size() >= 2; }, kDeadlineMs));
+  EXPECT_EQ(window.timerInterval(6), 10);
+  EXPECT_EQ(QtTimerCount(&window), 1);
+  window.setAgainOnTick = 100000;
+  const std::size_t seen = window.ticks.size();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.ticks.size() > seen; }, kDeadlineMs));
+  EXPECT_EQ(window.timerInterval(6), 100000);
+  EXPECT_TRUE(window.timerRunning(6));
+  window.setAgainOnTick = 0;
 
   window.beginClose();
   EXPECT_EQ(QtTimerCount(&window), 0);
