@@ -4,6 +4,9 @@
 //    median of several starts;
 //  - CPU time of the running panel with nothing to do but its status poll, over 15 s, as a share
 //    of one core;
+//  - beside it in the same window, the floor: one bare thread sending the same poll to a
+//    simulator of its own and waiting for each reply (bench/panel_floor.h), so that the panel's
+//    figure can be read against what this machine charges for the poll itself;
 //  - its resident memory after start-up has settled and at the end of that window.
 // Prints a markdown section for docs/performance.md; progress and failures go to stderr.
 //
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "markdown_table.h"
+#include "panel_floor.h"
 #include "panel_rig.h"
 #include "process_figures.h"
 
@@ -72,6 +76,9 @@ struct Figures {
   std::int64_t processCpuNs = 0;
   bench::ContextSwitches switches;
   std::uint64_t replies = 0;
+  std::int64_t floorCpuNs = 0;
+  bench::ContextSwitches floorSwitches;
+  std::uint64_t floorReplies = 0;
   std::chrono::nanoseconds window{};
   bench::ProcessMemory settled;
   bench::ProcessMemory end;
@@ -97,13 +104,21 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   if (!StartPanel(rig, startUp)) {
     return false;
   }
+  bench::PanelFloor floor{std::chrono::milliseconds(kPollPeriodMs)};
+  if (std::string error; !floor.Start(error)) {
+    return Fail(error, nullptr);
+  }
   std::this_thread::sleep_for(kSettle);
+  const pid_t self = ::getpid();
   const pid_t pid = rig.Pid();
   const auto settled = bench::ReadMemory(pid);
   const auto threadsBefore = bench::ReadThreadsCpuNs(pid);
   const auto processBefore = bench::ReadProcessCpuNs(pid);
   const auto switchesBefore = bench::ReadThreadsSwitches(pid);
   const std::uint64_t repliesBefore = rig.LineStats().framesSent;
+  const auto floorCpuBefore = bench::ReadThreadsCpuNs(self, bench::PanelFloor::kThreadName);
+  const auto floorSwitchesBefore = bench::ReadThreadsSwitches(self, bench::PanelFloor::kThreadName);
+  const std::uint64_t floorRepliesBefore = floor.Replies();
   const Clock::time_point windowStart = Clock::now();
   std::fprintf(stderr, "bench_panel: panel running; measuring %lld s\n",
                static_cast<long long>(std::chrono::seconds(kIdleWindow).count()));
@@ -112,8 +127,11 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   const auto processAfter = bench::ReadProcessCpuNs(pid);
   const auto switchesAfter = bench::ReadThreadsSwitches(pid);
   const auto end = bench::ReadMemory(pid);
+  const auto floorCpuAfter = bench::ReadThreadsCpuNs(self, bench::PanelFloor::kThreadName);
+  const auto floorSwitchesAfter = bench::ReadThreadsSwitches(self, bench::PanelFloor::kThreadName);
   figures.window = Clock::now() - windowStart;
   figures.replies = rig.LineStats().framesSent - repliesBefore;
+  figures.floorReplies = floor.Replies() - floorRepliesBefore;
   if (!rig.Running() || !settled || !end || !threadsBefore || !threadsAfter || !processBefore ||
       !processAfter || !switchesBefore || !switchesAfter) {
     return Fail("the panel ended, or its figures could not be read", &rig);
@@ -121,6 +139,13 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   if (figures.replies == 0) {
     return Fail("no status poll was answered in the window", &rig);
   }
+  if (figures.floorReplies == 0 || !floorCpuBefore || !floorCpuAfter || !floorSwitchesBefore ||
+      !floorSwitchesAfter) {
+    return Fail("the floor's poll was not answered, or its figures could not be read", nullptr);
+  }
+  figures.floorCpuNs = *floorCpuAfter - *floorCpuBefore;
+  figures.floorSwitches = {floorSwitchesAfter->voluntary - floorSwitchesBefore->voluntary,
+                           floorSwitchesAfter->involuntary - floorSwitchesBefore->involuntary};
   figures.settled = *settled;
   figures.end = *end;
   figures.threadsCpuNs = *threadsAfter - *threadsBefore;
@@ -128,6 +153,10 @@ bool MeasureRunning(const std::filesystem::path& lamp, Figures& figures) {
   figures.switches = {switchesAfter->voluntary - switchesBefore->voluntary,
                       switchesAfter->involuntary - switchesBefore->involuntary};
   return true;
+}
+
+double PerReply(std::int64_t count, std::uint64_t replies) {
+  return static_cast<double>(count) / static_cast<double>(replies);
 }
 
 // Of the window as it was measured (a sleep may overshoot on a loaded machine).
@@ -163,6 +192,12 @@ void Print(const Figures& figures) {
               "wakes, and on a machine whose cores sleep (a virtual one most of all) the waking "
               "costs more than the work, so this count, which does not depend on the machine, "
               "says most about the idle CPU;\n");
+  std::printf("- the floor: in the same window, one bare thread of this benchmark sends the "
+              "same poll every %d ms to a simulator of its own on a pseudo-terminal and waits in "
+              "`poll()` for each reply: no window, no transmit or receive thread, no hand-over "
+              "between threads. It is the least any panel can spend on the poll on this machine, "
+              "and the panel's CPU per reply is given as a multiple of it;\n",
+              kPollPeriodMs);
   std::printf("- resident memory: `VmRSS` (resident now) and `VmHWM` (the peak) of `/proc/<pid>/"
               "status`, %lld s after the first frame and at the end of the idle window.\n\n",
               static_cast<long long>(std::chrono::seconds(kSettle).count()));
@@ -183,17 +218,23 @@ void Print(const Figures& figures) {
                            static_cast<double>(figures.processCpuNs) / 1e6)});
   table.Row({"replies the simulator sent in the window",
              bench::Format("%llu", static_cast<unsigned long long>(figures.replies))});
-  if (figures.replies > 0) {
-    table.Row({"CPU per reply (all of the window's CPU time / replies)",
-               bench::Format("%.2f ms", static_cast<double>(figures.threadsCpuNs) / 1e6 /
-                                            static_cast<double>(figures.replies))});
-    const auto perReply = [&figures](std::int64_t count) {
-      return static_cast<double>(count) / static_cast<double>(figures.replies);
-    };
-    table.Row({"threads switched off a CPU per reply: waiting / pre-empted",
-               bench::Format("%.1f / %.1f", perReply(figures.switches.voluntary),
-                             perReply(figures.switches.involuntary))});
-  }
+  table.Row({"CPU per reply (all of the window's CPU time / replies)",
+             bench::Format("%.2f ms", PerReply(figures.threadsCpuNs, figures.replies) / 1e6)});
+  table.Row({"threads switched off a CPU per reply: waiting / pre-empted",
+             bench::Format("%.1f / %.1f", PerReply(figures.switches.voluntary, figures.replies),
+                           PerReply(figures.switches.involuntary, figures.replies))});
+  table.Row({"the floor in the same window: CPU, and per reply",
+             bench::Format("%.3f %% of one core (%.2f ms per reply, %llu replies)",
+                           PercentOfCore(figures.floorCpuNs, figures.window),
+                           PerReply(figures.floorCpuNs, figures.floorReplies) / 1e6,
+                           static_cast<unsigned long long>(figures.floorReplies))});
+  table.Row(
+      {"the floor's thread switched off a CPU per reply: waiting / pre-empted",
+       bench::Format("%.1f / %.1f", PerReply(figures.floorSwitches.voluntary, figures.floorReplies),
+                     PerReply(figures.floorSwitches.involuntary, figures.floorReplies))});
+  table.Row({"the panel's CPU per reply / the floor's",
+             bench::Format("%.1f", PerReply(figures.threadsCpuNs, figures.replies) /
+                                       PerReply(figures.floorCpuNs, figures.floorReplies))});
   table.Row(
       {"resident memory (VmRSS), settled / end",
        bench::Format("%.1f / %.1f MiB", MiB(figures.settled.rssKiB), MiB(figures.end.rssKiB))});
@@ -206,8 +247,10 @@ void Print(const Figures& figures) {
   // An answered poll changes nothing on the panel: nothing is drawn again, the fan stands still.
   constexpr double kIdleTarget = 0.05;
   const double idle = PercentOfCore(figures.threadsCpuNs, figures.window);
-  std::printf("\nThe idle panel's target is below %.2f %% of one core: %s in this run.\n",
-              kIdleTarget, idle < kIdleTarget ? "met" : "missed");
+  std::printf("\nThe idle panel's target is below %.2f %% of one core: %s in this run, in which "
+              "the floor took %.3f %%.\n",
+              kIdleTarget, idle < kIdleTarget ? "met" : "missed",
+              PercentOfCore(figures.floorCpuNs, figures.window));
 }
 
 } // namespace

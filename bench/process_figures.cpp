@@ -3,6 +3,7 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -48,6 +49,26 @@ std::optional<std::int64_t> Field(std::string_view text, std::string_view key) {
     return value;
   }
   return std::nullopt;
+}
+
+// Calls `visit` with the /proc folder of each thread the process has now whose name starts with
+// `namePrefix` (every thread if empty). A thread that ends meanwhile adds nothing to what
+// `visit` reads. False if the process's threads cannot be listed (it has ended).
+bool ForEachThread(pid_t pid, std::string_view namePrefix,
+                   const std::function<void(const std::filesystem::path&)>& visit) {
+  std::error_code error;
+  std::filesystem::directory_iterator tasks(ProcFolder(pid) / "task", error);
+  if (error) {
+    return false;
+  }
+  for (const auto& task : tasks) {
+    std::string name;
+    std::getline(std::ifstream(task.path() / "comm"), name);
+    if (name.rfind(namePrefix, 0) == 0) {
+      visit(task.path());
+    }
+  }
+  return true;
 }
 
 } // namespace
@@ -103,25 +124,14 @@ std::optional<std::int64_t> ReadProcessCpuNs(pid_t pid) {
 }
 
 std::optional<std::int64_t> ReadThreadsCpuNs(pid_t pid, std::string_view namePrefix) {
-  std::error_code error;
-  std::filesystem::directory_iterator tasks(ProcFolder(pid) / "task", error);
-  if (error) {
-    return std::nullopt;
-  }
   std::int64_t total = 0;
-  for (const auto& task : tasks) {
-    std::string name;
-    std::getline(std::ifstream(task.path() / "comm"), name);
-    if (name.rfind(namePrefix, 0) != 0) {
-      continue;
-    }
-    // A thread that ended between listing and reading adds nothing.
+  const bool listed = ForEachThread(pid, namePrefix, [&total](const std::filesystem::path& task) {
     std::int64_t onCpu = 0;
-    if (std::ifstream(task.path() / "schedstat") >> onCpu) {
+    if (std::ifstream(task / "schedstat") >> onCpu) {
       total += onCpu;
     }
-  }
-  return total;
+  });
+  return listed ? std::optional(total) : std::nullopt;
 }
 
 std::optional<ContextSwitches> ParseSwitches(std::string_view text) {
@@ -133,22 +143,16 @@ std::optional<ContextSwitches> ParseSwitches(std::string_view text) {
   return ContextSwitches{*voluntary, *involuntary};
 }
 
-std::optional<ContextSwitches> ReadThreadsSwitches(pid_t pid) {
-  std::error_code error;
-  std::filesystem::directory_iterator tasks(ProcFolder(pid) / "task", error);
-  if (error) {
-    return std::nullopt;
-  }
+std::optional<ContextSwitches> ReadThreadsSwitches(pid_t pid, std::string_view namePrefix) {
   ContextSwitches total;
-  for (const auto& task : tasks) {
-    // A thread that ended between listing and reading adds nothing.
-    const auto text = ReadFile(task.path() / "status");
+  const bool listed = ForEachThread(pid, namePrefix, [&total](const std::filesystem::path& task) {
+    const auto text = ReadFile(task / "status");
     if (const auto switches = text ? ParseSwitches(*text) : std::nullopt) {
       total.voluntary += switches->voluntary;
       total.involuntary += switches->involuntary;
     }
-  }
-  return total;
+  });
+  return listed ? std::optional(total) : std::nullopt;
 }
 
 } // namespace bench

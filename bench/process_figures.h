@@ -43,7 +43,9 @@ struct ContextSwitches {
 
 // From the text of /proc/<pid>/task/<tid>/status.
 [[nodiscard]] std::optional<ContextSwitches> ParseSwitches(std::string_view text);
-// Summed over the threads the process has now.
-[[nodiscard]] std::optional<ContextSwitches> ReadThreadsSwitches(pid_t pid);
+// Summed over the threads the process has now whose name starts with `namePrefix` (every thread
+// if empty).
+[[nodiscard]] std::optional<ContextSwitches> ReadThreadsSwitches(pid_t pid,
+                                                                 std::string_view namePrefix = {});
 
 } // namespace bench

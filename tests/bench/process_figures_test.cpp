@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace bench {
@@ -61,11 +63,16 @@ TEST(ProcessFigures, ReadsThisProcessAndNothingForOneThatIsGone) {
   EXPECT_GE(memory->threads, 1);
   EXPECT_TRUE(ReadProcessCpuNs(::getpid()).has_value());
   EXPECT_TRUE(ReadThreadsCpuNs(::getpid()).has_value());
+  // A process that has never waited may not have been switched off a CPU yet: this one waits.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const auto switches = ReadThreadsSwitches(::getpid());
   ASSERT_TRUE(switches.has_value());
   EXPECT_GT(switches->voluntary + switches->involuntary, 0);
   // Only threads with the name asked for count.
   EXPECT_EQ(ReadThreadsCpuNs(::getpid(), "no thread is called this"), 0);
+  const auto noSwitches = ReadThreadsSwitches(::getpid(), "no thread is called this");
+  ASSERT_TRUE(noSwitches.has_value());
+  EXPECT_EQ(noSwitches->voluntary + noSwitches->involuntary, 0);
 
   // Beyond the kernel's largest process id.
   constexpr pid_t kGone = 1 << 30;
