@@ -1,5 +1,6 @@
 #include "panel_floor.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
